@@ -1,0 +1,8 @@
+#pragma once
+
+#include <juce_core/juce_core.h>
+
+// The installer's own name and version: the window title, the version the
+// application reports, and the version shown on the main screen and the about page.
+inline const juce::String installerName { "td_installer" };
+inline const juce::String installerVersion { "1.0.5" };

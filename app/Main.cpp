@@ -1,0 +1,105 @@
+#include <juce_gui_basics/juce_gui_basics.h>
+
+#include "app/Elevation.h"
+#include "app/InstallerIdentity.h"
+#include "main_screen/MainComponent.h"
+
+class td_installerApplication final : public juce::JUCEApplication
+{
+public:
+    td_installerApplication() = default;
+
+    const juce::String getApplicationName() override { return installerName; }
+    const juce::String getApplicationVersion() override { return installerVersion; }
+    bool moreThanOneInstanceAllowed() override { return true; }
+
+    void initialise (const juce::String&) override
+    {
+        if (int exitCode = 0; ! Elevation::ensurePrivileges (exitCode))
+        {
+            setApplicationReturnValue (exitCode);
+            quit();
+            return;
+        }
+
+        mainWindow = std::make_unique<MainWindow> (getApplicationName());
+    }
+
+    void shutdown() override
+    {
+        mainWindow = nullptr;
+    }
+
+    void anotherInstanceStarted (const juce::String&) override
+    {
+    }
+
+    void systemRequestedQuit() override
+    {
+        quit();
+    }
+
+    class MainWindow final : public juce::DocumentWindow
+    {
+    public:
+        explicit MainWindow (const juce::String& name)
+            : DocumentWindow (name,
+                              juce::Desktop::getInstance().getDefaultLookAndFeel()
+                                  .findColour (juce::ResizableWindow::backgroundColourId),
+                              DocumentWindow::allButtons)
+        {
+            setUsingNativeTitleBar (true);
+            setContentOwned (new MainComponent(), true);
+            setResizable (true, true);
+            getConstrainer()->setFixedAspectRatio (1.0);
+            centreWithSize (getWidth(), getHeight());
+            setVisible (true);
+        }
+
+        void closeButtonPressed() override
+        {
+            JUCEApplication::getInstance()->systemRequestedQuit();
+        }
+
+       #if JUCE_LINUX || JUCE_BSD
+        // JUCE leaves a natively framed window fixed-size here and sets no aspect hint,
+        // so the window asks the window manager for a resizable frame and squares
+        // itself after every resize the window manager makes.
+        int getDesktopWindowStyleFlags() const override
+        {
+            return DocumentWindow::getDesktopWindowStyleFlags() | juce::ComponentPeer::windowIsResizable;
+        }
+
+        void resized() override
+        {
+            DocumentWindow::resized();
+
+            if (getWidth() == getHeight())
+            {
+                lastSide = getWidth();
+                return;
+            }
+
+            // The side the user dragged is the one that moved away from the last square.
+            const auto side = std::abs (getHeight() - lastSide) > std::abs (getWidth() - lastSide) ? getHeight()
+                                                                                                     : getWidth();
+            juce::Component::SafePointer<MainWindow> window (this);
+            juce::MessageManager::callAsync ([window, side]
+            {
+                if (window != nullptr)
+                    window->setSize (side, side);
+            });
+        }
+
+    private:
+        int lastSide = 600;
+       #endif
+
+        JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainWindow)
+    };
+
+private:
+    std::unique_ptr<MainWindow> mainWindow;
+};
+
+START_JUCE_APPLICATION (td_installerApplication)

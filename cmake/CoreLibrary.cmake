@@ -1,0 +1,35 @@
+# All of the installer but its entry point, shared by the application and the tests.
+add_library(PluginManagerCore STATIC
+    app/Elevation.cpp
+    app/Elevation.h
+    app/InstallerIdentity.h
+    install/ArchiveInstaller.cpp
+    install/ArchiveInstaller.h
+    install/InstallPass.cpp
+    install/InstalledState.cpp
+    install/PeVersionReader.cpp
+    install/PeVersionReader.h
+    install/SettingsFile.cpp
+    install/ZipCentralDirectory.cpp
+    install/ZipCentralDirectory.h
+    main_screen/MainComponent.cpp
+    main_screen/MainComponent.h
+    main_screen/MainComponentPaint.cpp
+    panels/EulaText.cpp
+    panels/EulaText.h
+    panels/OverlayPage.cpp
+    panels/OverlayPage.h
+    panels/panel_eula.cpp
+    panels/panel_eula.h
+    panels/panel_success.cpp
+    panels/panel_success.h
+    panels/panel_support.cpp
+    panels/panel_support.h
+    theme/CustomLookAndFeel.cpp
+    theme/CustomLookAndFeel.h
+    theme/Palette.h)
+
+target_include_directories(PluginManagerCore PUBLIC "${PROJECT_SOURCE_DIR}")
+target_link_libraries(PluginManagerCore
+    PUBLIC juce_modules PluginManagerResources
+    PRIVATE project_warnings)

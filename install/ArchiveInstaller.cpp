@@ -1,0 +1,198 @@
+#include "ArchiveInstaller.h"
+
+#include "ZipCentralDirectory.h"
+
+#include <zlib.h>
+
+namespace
+{
+bool isPresent (const juce::File& item)
+{
+    return item.exists() || item.isSymbolicLink();
+}
+
+bool removeItem (const juce::File& item)
+{
+    return item.deleteRecursively (false);
+}
+
+// Entry names use backslashes; an entry may only ever land inside the item.
+juce::String checkedEntryPath (const juce::String& name, const juce::String& itemName)
+{
+    const auto path = name.replaceCharacter ('\\', '/');
+
+    if (path.startsWithChar ('/') || (path.length() >= 2 && path[1] == ':'))
+        return {};
+
+    const auto parts = juce::StringArray::fromTokens (path, "/", {});
+
+    if (parts.isEmpty() || parts[0] != itemName || parts.contains (".."))
+        return {};
+
+    return path;
+}
+
+bool copyEntry (juce::ZipFile& zip, int index, juce::uint32 expectedCrc, const juce::File& file)
+{
+    const auto* entry = zip.getEntry (index);
+    std::unique_ptr<juce::InputStream> in (zip.createStreamForEntry (index));
+
+    if (in == nullptr || ! file.getParentDirectory().createDirectory())
+        return false;
+
+    juce::FileOutputStream out (file);
+
+    if (out.failedToOpen() || ! out.setPosition (0) || ! out.truncate().wasOk())
+        return false;
+
+    juce::HeapBlock<char> buffer (1 << 16);
+    juce::int64 written = 0;
+    uLong crc = crc32 (0L, Z_NULL, 0);
+
+    for (;;)
+    {
+        const auto got = in->read (buffer, 1 << 16);
+
+        if (got <= 0)
+            break;
+
+        crc = crc32 (crc, reinterpret_cast<const Bytef*> (buffer.get()), (uInt) got);
+
+        if (! out.write (buffer, (size_t) got))
+            return false;
+
+        written += got;
+    }
+
+    out.flush();
+
+    return out.getStatus().wasOk()
+        && written == entry->uncompressedSize
+        && (juce::uint32) crc == expectedCrc;
+}
+} // namespace
+
+ArchiveInstaller::ArchiveInstaller (const juce::File& pluginFolder, const juce::String& item)
+    : folder (pluginFolder), itemName (item)
+{
+}
+
+bool ArchiveInstaller::hasFolder() const
+{
+    return folder != juce::File();
+}
+
+juce::File ArchiveInstaller::target() const
+{
+    return hasFolder() ? folder.getChildFile (itemName) : juce::File();
+}
+
+juce::File ArchiveInstaller::stagingFolder() const
+{
+    return hasFolder() ? folder.getChildFile ("." + itemName + ".staging") : juce::File();
+}
+
+juce::File ArchiveInstaller::previousItem() const
+{
+    return hasFolder() ? folder.getChildFile ("." + itemName + ".previous") : juce::File();
+}
+
+bool ArchiveInstaller::install (const juce::MemoryBlock& archive) const
+{
+    if (! hasFolder())
+        return false;
+
+    removeLeftovers();
+
+    const auto staging = stagingFolder();
+    const auto succeeded = staging.createDirectory()
+                        && extract (archive, staging)
+                        && swapIntoPlace (staging.getChildFile (itemName));
+
+    removeItem (staging);
+    return succeeded;
+}
+
+bool ArchiveInstaller::uninstall() const
+{
+    if (! hasFolder())
+        return false;
+
+    removeLeftovers();
+    return removeItem (target());
+}
+
+void ArchiveInstaller::removeLeftovers() const
+{
+    if (! hasFolder())
+        return;
+
+    removeItem (stagingFolder());
+
+    const auto previous = previousItem();
+
+    if (! isPresent (previous))
+        return;
+
+    if (! isPresent (target()))
+        previous.moveFileTo (target());
+    else
+        removeItem (previous);
+}
+
+bool ArchiveInstaller::extract (const juce::MemoryBlock& archive, const juce::File& destination) const
+{
+    const auto crcs = ZipCentralDirectory::readCrcs (archive.getData(), archive.getSize());
+    juce::ZipFile zip (new juce::MemoryInputStream (archive, false), true);
+
+    if (zip.getNumEntries() == 0 || (size_t) zip.getNumEntries() != crcs.size())
+        return false;
+
+    for (int index = 0; index < zip.getNumEntries(); ++index)
+    {
+        const auto* entry = zip.getEntry (index);
+        const auto path = checkedEntryPath (entry->filename, itemName);
+
+        if (path.isEmpty() || entry->isSymbolicLink)
+            return false;
+
+        const auto file = destination.getChildFile (path);
+
+        if (! file.isAChildOf (destination))
+            return false;
+
+        const auto ok = path.endsWithChar ('/') ? file.createDirectory().wasOk()
+                                                : copyEntry (zip, index, crcs[(size_t) index], file);
+
+        if (! ok)
+            return false;
+    }
+
+    return isPresent (destination.getChildFile (itemName));
+}
+
+bool ArchiveInstaller::swapIntoPlace (const juce::File& staged) const
+{
+    const auto current = target();
+    const auto previous = previousItem();
+
+    // A link that points nowhere is no install worth keeping.
+    if (current.isSymbolicLink() && ! current.exists())
+        current.deleteFile();
+
+    const auto hadEarlier = isPresent (current);
+
+    if (hadEarlier && ! current.moveFileTo (previous))
+        return false;
+
+    if (! staged.moveFileTo (current))
+    {
+        if (hadEarlier)
+            previous.moveFileTo (current);
+
+        return false;
+    }
+
+    removeItem (previous);
+    return true;
+}

@@ -1,0 +1,59 @@
+#include "main_screen/MainComponent.h"
+
+#include "install/PeVersionReader.h"
+
+juce::String MainComponent::installedFileName (int formatIndex) const
+{
+    return productName + formatExtensions[formatIndex];
+}
+
+juce::File MainComponent::installTarget (int formatIndex) const
+{
+    const auto& folder = formatFolders[(size_t) formatIndex];
+
+    // A format without a folder has no install target at all.
+    if (folder == juce::File())
+        return {};
+
+    return folder.getChildFile (installedFileName (formatIndex));
+}
+
+bool MainComponent::isFormatInstalled (int formatIndex) const
+{
+    const auto target = installTarget (formatIndex);
+    return target != juce::File() && target.exists();
+}
+
+juce::String MainComponent::installedVersion (int formatIndex) const
+{
+    auto source = installTarget (formatIndex);
+
+    if (source == juce::File())
+        return {};
+
+    // An AAX bundle carries its version in the module inside it.
+    if (formatIndex == 2)
+        source = source.getChildFile ("Contents/x64/" + productName + ".aaxplugin");
+
+    if (source.isDirectory())
+        return {};
+
+   #if JUCE_WINDOWS
+    return source.getVersion();
+   #else
+    return PeVersionReader::readFileVersion (source);
+   #endif
+}
+
+juce::String MainComponent::statusText (int formatIndex) const
+{
+    if (! isFormatInstalled (formatIndex))
+        return "NOT INSTALLED";
+
+    const auto version = installedVersion (formatIndex);
+
+    if (version.isEmpty())
+        return "INSTALLED";
+
+    return "v" + version + " INSTALLED";
+}

@@ -1,0 +1,63 @@
+#include "ZipCentralDirectory.h"
+
+namespace
+{
+constexpr size_t endRecordSize = 22;
+constexpr size_t entryHeaderSize = 46;
+constexpr size_t longestArchiveComment = 0xffff;
+
+juce::uint32 readInt (const juce::uint8* p)
+{
+    return juce::ByteOrder::littleEndianInt (p);
+}
+
+juce::uint32 readShort (const juce::uint8* p)
+{
+    return juce::ByteOrder::littleEndianShort (p);
+}
+
+// The end-of-central-directory record, found from the back as ZIP readers do.
+const juce::uint8* findEndRecord (const juce::uint8* data, size_t size)
+{
+    if (size < endRecordSize)
+        return nullptr;
+
+    const auto earliest = size - juce::jmin (size, endRecordSize + longestArchiveComment);
+
+    for (auto pos = size - endRecordSize + 1; pos-- > earliest;)
+        if (readInt (data + pos) == 0x06054b50)
+            return data + pos;
+
+    return nullptr;
+}
+} // namespace
+
+std::vector<juce::uint32> ZipCentralDirectory::readCrcs (const void* archive, size_t size)
+{
+    const auto* data = static_cast<const juce::uint8*> (archive);
+    const auto* end = findEndRecord (data, size);
+
+    if (end == nullptr)
+        return {};
+
+    const auto numEntries = (size_t) readShort (end + 10);
+    auto pos = (size_t) readInt (end + 16);
+    std::vector<juce::uint32> crcs;
+
+    for (size_t i = 0; i < numEntries; ++i)
+    {
+        if (pos > size || size - pos < entryHeaderSize)
+            break;
+
+        const auto* header = data + pos;
+        const auto nameLength = (size_t) readShort (header + 28);
+
+        if (size - pos - entryHeaderSize < nameLength)
+            break;
+
+        crcs.push_back (readInt (header + 16));
+        pos += entryHeaderSize + nameLength + readShort (header + 30) + readShort (header + 32);
+    }
+
+    return crcs;
+}

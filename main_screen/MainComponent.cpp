@@ -1,0 +1,272 @@
+#include "MainComponent.h"
+
+#include "BinaryData.h"
+#include "app/InstallerIdentity.h"
+#include "panels/EulaText.h"
+#include "panels/panel_eula.h"
+#include "panels/panel_success.h"
+#include "panels/panel_support.h"
+#include "theme/Palette.h"
+
+const juce::StringArray extraNames { "EULA", "MANUAL", "WEBSITE", "SUPPORT" };
+const juce::StringArray formatNames { "VST3", "CLAP", "AAX" };
+const juce::StringArray formatExtensions { ".vst3", ".clap", ".aaxplugin" };
+
+MainComponent::MainComponent()
+    : MainComponent (platformApplicationDataFolder(), platformPluginFolderBase())
+{
+}
+
+MainComponent::MainComponent (const juce::File& applicationData, const juce::File& pluginFolderBase)
+    : applicationDataFolder (applicationData)
+{
+    juce::LookAndFeel::setDefaultLookAndFeel (&lookAndFeel);
+
+    unit = 9.0f;
+    shiftDown = false;
+
+    formatIcons[0] = makeIcon (BinaryData::icon_vst3_svg, BinaryData::icon_vst3_svgSize);
+    formatIcons[1] = makeIcon (BinaryData::icon_clap_svg, BinaryData::icon_clap_svgSize);
+    formatIcons[2] = makeIcon (BinaryData::icon_aax_svg, BinaryData::icon_aax_svgSize);
+    extraIcons[0] = makeIcon (BinaryData::icon_eula_svg, BinaryData::icon_eula_svgSize);
+    extraIcons[1] = makeIcon (BinaryData::icon_manual_svg, BinaryData::icon_manual_svgSize);
+    extraIcons[2] = makeIcon (BinaryData::icon_web_svg, BinaryData::icon_web_svgSize);
+    extraIcons[3] = makeIcon (BinaryData::icon_help_svg, BinaryData::icon_help_svgSize);
+    extraIcons[4] = makeIcon (BinaryData::icon_install_svg, BinaryData::icon_install_svgSize);
+
+    platformSuffix = " for Windows";
+
+    formatFolders[1] = pluginFolderBase.getChildFile ("CLAP");
+    formatFolders[0] = pluginFolderBase.getChildFile ("VST3");
+    formatFolders[2] = pluginFolderBase.getChildFile ("Avid/Audio/Plug-Ins");
+
+    productName = juce::String ("Glass Tundra Lights").replaceFirstOccurrenceOf ("_", " ");
+    productVersion = "1.0.12";
+
+    productPageUrl = juce::URL ("https://tovindrift.com/collections/software/products/td054-glass-tundra-lights");
+    manualUrl = juce::URL ("https://docs.tovindrift.com/manuals/Glass_Tundra_Lights_Manual.pdf");
+
+    loadOrCreateSettings();
+    removeInstallLeftovers();
+
+    for (size_t slot = 0; slot < extraButtons.size(); ++slot)
+        extraButtons[slot] = makeButton (extraNames[(int) slot]);
+
+    for (int index = 0; index < 3; ++index)
+    {
+        selected[(size_t) index] = isFormatInstalled (index);
+        formatButtons[(size_t) index] = makeButton (formatNames[index]);
+    }
+
+    installButton = makeButton ("INSTALL");
+    selectAllButton = makeButton ("SELECT_ALL");
+
+    hintLabel = std::make_unique<juce::Label>();
+    addAndMakeVisible (*hintLabel);
+    hintLabel->setJustificationType (juce::Justification::centred);
+    hintLabel->setColour (juce::Label::textColourId, paletteWarmGrey.withAlpha (0.5f));
+    hintLabel->setText (installerVersion, juce::dontSendNotification);
+
+    setSize (600, 600);
+}
+
+MainComponent::~MainComponent()
+{
+   #if JUCE_WINDOWS
+    // A leftover of older installers in the user's own temporary folder. On other
+    // systems that folder is shared by every user and this program runs as root,
+    // so a file of that name there is not ours to remove.
+    auto leftover = juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("script.sh");
+
+    if (leftover.existsAsFile())
+        leftover.deleteFile();
+   #endif
+}
+
+juce::File MainComponent::platformApplicationDataFolder()
+{
+    return juce::File::getSpecialLocation (juce::File::commonApplicationDataDirectory);
+}
+
+juce::File MainComponent::platformPluginFolderBase()
+{
+   #if JUCE_WINDOWS
+    return juce::File ("C:/Program Files/Common Files");
+   #else
+    return juce::File ("/usr/lib");
+   #endif
+}
+
+std::unique_ptr<juce::TextButton> MainComponent::makeButton (const juce::String& name)
+{
+    auto button = std::make_unique<juce::TextButton> (juce::String());
+    addAndMakeVisible (*button);
+    button->setName (name);
+    button->setAlpha (0.0f);
+    button->addListener (this);
+    return button;
+}
+
+std::unique_ptr<juce::Drawable> MainComponent::makeIcon (const char* data, int size) const
+{
+    auto icon = juce::Drawable::createFromImageData (data, (size_t) size);
+
+    if (icon != nullptr)
+        icon->replaceColour (juce::Colours::black, paletteCharcoal);
+
+    return icon;
+}
+
+//==============================================================================
+void MainComponent::resized()
+{
+    unit = (float) getWidth() * 0.01f;
+
+    // x arrives in pixels, because the extras row accumulates it in pixels.
+    const auto place = [this] (juce::Component& child, float xPixels, float y, float w, float h)
+    {
+        child.setBounds (juce::roundToInt (xPixels), juce::roundToInt (y * unit),
+                         juce::roundToInt (w * unit), juce::roundToInt (h * unit));
+    };
+
+    auto x = 4.0f * unit;
+
+    for (auto& button : extraButtons)
+    {
+        place (*button, x, 73.5f, 10.0f, 10.0f);
+        x = 11.5f * unit + x;
+    }
+
+    place (*installButton, 86.0f * unit, 73.5f, 10.0f, 10.0f);
+    place (*selectAllButton, 80.0f * unit, 22.5f, 16.0f, 4.0f);
+    place (*formatButtons[0], 4.0f * unit, 30.0f, 45.0f, 10.0f);
+    place (*formatButtons[1], 51.0f * unit, 30.0f, 45.0f, 10.0f);
+    place (*formatButtons[2], 4.0f * unit, 42.0f, 45.0f, 10.0f);
+
+    hintLabel->setFont (regularFont (3.0f * unit));
+    place (*hintLabel, 4.0f * unit, 90.0f, 92.0f, 3.0f);
+
+    const auto coverScreen = [this] (auto& panel)
+    {
+        if (panel == nullptr)
+            return;
+
+        panel->unit = unit;
+        panel->setBounds (getBounds());
+        panel->setAlwaysOnTop (true);
+    };
+
+    coverScreen (eulaPanel);
+    coverScreen (supportPanel);
+}
+
+juce::Font MainComponent::regularFont (float height) const
+{
+    return juce::Font (juce::FontOptions { lookAndFeel.regularTypeface }
+                           .withMetricsKind (juce::TypefaceMetricsKind::legacy)
+                           .withHeight (height));
+}
+
+//==============================================================================
+void MainComponent::buttonClicked (juce::Button* button)
+{
+    const auto name = button->getName();
+
+    if (name == "EULA")
+    {
+        openPanel (eulaPanel, std::make_unique<panel_eula> (eulaText));
+    }
+    else if (name == "WEBSITE")
+    {
+        productPageUrl.launchInDefaultBrowser();
+    }
+    else if (name == "MANUAL")
+    {
+        manualUrl.launchInDefaultBrowser();
+    }
+    else if (name == "SUPPORT")
+    {
+        openPanel (supportPanel, std::make_unique<panel_support>()).settingsFolder = settingsFolder;
+    }
+    else if (formatNames.contains (name))
+    {
+        auto& isSelected = selected[(size_t) formatNames.indexOf (name)];
+        isSelected = ! isSelected;
+        repaint();
+    }
+    else if (name == "INSTALL")
+    {
+        runInstallOrUninstall();
+    }
+    else if (name == "SELECT_ALL")
+    {
+        selected.fill (true);
+        repaint();
+    }
+}
+
+template <typename Panel>
+Panel& MainComponent::openPanel (std::unique_ptr<Panel>& holder, std::unique_ptr<Panel> panel)
+{
+    holder = std::move (panel);
+    addAndMakeVisible (*holder);
+    holder->unit = unit;
+    holder->setBounds (getBounds());
+    holder->setAlwaysOnTop (true);
+    return *holder;
+}
+
+void MainComponent::buttonStateChanged (juce::Button* button)
+{
+    if (! button->isMouseOver (false))
+    {
+        hintLabel->setText ({}, juce::dontSendNotification);
+        return;
+    }
+
+    const auto hint = hintFor (*button);
+
+    if (hint.isNotEmpty())
+        hintLabel->setText (hint, juce::dontSendNotification);
+}
+
+juce::String MainComponent::hintFor (const juce::Button& button) const
+{
+    const auto name = button.getName();
+
+    if (name == "EULA")
+        return "Click to read End-User License Agreement";
+
+    if (name == "MANUAL")
+        return "Click to open product manual in your web browser";
+
+    if (name == "WEBSITE")
+        return "Click to open product page on the Tovin Drift website";
+
+    if (name == "SUPPORT")
+        return "Email and Discord support";
+
+    if (formatNames.contains (name))
+        return isFormatInstalled (formatNames.indexOf (name))
+                   ? "Select to update " + name + " to " + productVersion
+                   : "Select to install " + name;
+
+    if (name == "INSTALL")
+        return juce::String ("Click to install selected. ") + "Shift-click to uninstall selected";
+
+    return {};
+}
+
+void MainComponent::modifierKeysChanged (const juce::ModifierKeys& modifiers)
+{
+    const auto flags = modifiers.getRawFlags() & 0xf;
+    const auto changed = flags ^ lastModifierFlags;
+
+    if ((changed & juce::ModifierKeys::shiftModifier) != 0)
+        shiftDown = modifiers.isShiftDown();
+
+    if (changed != 0)
+        repaint();
+
+    lastModifierFlags = flags;
+}

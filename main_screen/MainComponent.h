@@ -1,0 +1,99 @@
+#pragma once
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+#include "theme/CustomLookAndFeel.h"
+
+#include <array>
+#include <memory>
+
+class panel_eula;
+class panel_support;
+class panel_success;
+
+// The names of the extras buttons, the formats and the formats' file extensions.
+// Every per-format array follows the order of formatNames: 0 VST3, 1 CLAP, 2 AAX.
+extern const juce::StringArray extraNames;
+extern const juce::StringArray formatNames;
+extern const juce::StringArray formatExtensions;
+
+// The main screen and the holder of the installer's state: the product it carries,
+// the per-format folders and selections, the transparent buttons it paints over,
+// and the overlay panels.
+class MainComponent final : public juce::Component,
+                            public juce::Button::Listener
+{
+public:
+    MainComponent();
+
+    // Where the machine-wide application data and the default plug-in folders live.
+    // The real program uses the platform's locations; tests point both at scratch folders.
+    MainComponent (const juce::File& applicationDataFolder, const juce::File& pluginFolderBase);
+
+    ~MainComponent() override;
+
+    void paint (juce::Graphics&) override;
+    void modifierKeysChanged (const juce::ModifierKeys&) override;
+    void resized() override;
+
+    void buttonClicked (juce::Button*) override;
+    void buttonStateChanged (juce::Button*) override;
+
+    static juce::File platformApplicationDataFolder();
+    static juce::File platformPluginFolderBase();
+
+    juce::String installedFileName (int formatIndex) const;
+    juce::File installTarget (int formatIndex) const;
+    bool isFormatInstalled (int formatIndex) const;
+    juce::String installedVersion (int formatIndex) const;
+    juce::String statusText (int formatIndex) const;
+
+    void runInstallOrUninstall();
+
+    int lastModifierFlags = 0;
+    CustomLookAndFeel lookAndFeel;
+    float unit = 9.0f;
+    juce::String productName, productVersion, platformSuffix;
+
+    std::array<std::unique_ptr<juce::TextButton>, 4> extraButtons;
+    std::array<std::unique_ptr<juce::TextButton>, 3> formatButtons;
+    std::unique_ptr<juce::TextButton> installButton, selectAllButton;
+
+    std::unique_ptr<panel_eula> eulaPanel;
+    std::unique_ptr<panel_support> supportPanel;
+
+    std::unique_ptr<juce::Label> hintLabel;
+
+    std::array<std::unique_ptr<juce::Drawable>, 3> formatIcons;
+    std::array<std::unique_ptr<juce::Drawable>, 5> extraIcons;
+
+    std::unique_ptr<panel_success> resultPanel;
+
+    juce::URL productPageUrl, manualUrl;
+    juce::File settingsFolder;
+    bool shiftDown = false;
+    std::array<bool, 3> selected {};
+    std::array<juce::File, 3> formatFolders;
+
+private:
+    void loadOrCreateSettings();
+    void removeInstallLeftovers() const;
+
+    std::unique_ptr<juce::TextButton> makeButton (const juce::String& name);
+    std::unique_ptr<juce::Drawable> makeIcon (const char* data, int size) const;
+    juce::String hintFor (const juce::Button&) const;
+    void showResultPanel (bool success);
+
+    template <typename Panel>
+    Panel& openPanel (std::unique_ptr<Panel>& holder, std::unique_ptr<Panel> panel);
+
+    void paintExtrasButton (juce::Graphics&, const juce::Button&, juce::Drawable*, float iconInset,
+                            const juce::String& caption) const;
+    void paintSelectAllButton (juce::Graphics&) const;
+    void paintFormatRow (juce::Graphics&, int formatIndex) const;
+    juce::Font regularFont (float height) const;
+
+    const juce::File applicationDataFolder;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainComponent)
+};

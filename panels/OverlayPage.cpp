@@ -1,0 +1,31 @@
+#include "OverlayPage.h"
+
+#include "theme/Palette.h"
+
+void OverlayPage::paintCloseMark (juce::Graphics& g, const juce::Button& closeButton, float unit)
+{
+    const auto r = closeButton.getBounds().toFloat().reduced (2.0f * unit);
+
+    g.setColour (closeButton.isMouseOver() ? paletteWarmGrey : paletteWarmGrey.withAlpha (0.5f));
+    g.drawEllipse (r, 0.25f * unit);
+    g.setFont (3.0f * unit);
+    g.drawText ("X", r, juce::Justification::centred, true);
+}
+
+std::unique_ptr<juce::TextButton> OverlayPage::makeButton (juce::Component& page, juce::Button::Listener& listener,
+                                                         const juce::String& name)
+{
+    auto button = std::make_unique<juce::TextButton> (juce::String());
+    page.addAndMakeVisible (*button);
+    button->setName (name);
+    button->setAlpha (0.0f);
+    button->addListener (&listener);
+    return button;
+}
+
+// A page closes by leaving the screen; its owner keeps it until it is opened again.
+void OverlayPage::close (juce::Component& page)
+{
+    if (auto* parent = page.getParentComponent())
+        parent->removeChildComponent (&page);
+}

@@ -1,0 +1,48 @@
+#include "panel_eula.h"
+
+#include "OverlayPage.h"
+#include "theme/Palette.h"
+
+panel_eula::panel_eula (juce::String agreement)
+{
+    eulaEditor = std::make_unique<juce::TextEditor>();
+    addAndMakeVisible (*eulaEditor);
+    eulaEditor->setMultiLine (true);
+    eulaEditor->setText (agreement);
+    eulaEditor->applyColourToAllText (paletteWarmGrey);
+    eulaEditor->setColour (juce::TextEditor::outlineColourId, paletteNearBlack);
+    eulaEditor->setColour (juce::TextEditor::focusedOutlineColourId, paletteNearBlack);
+
+    closeButton = OverlayPage::makeButton (*this, *this, "X");
+}
+
+panel_eula::~panel_eula()
+{
+    closeButton = nullptr;
+    eulaEditor = nullptr;
+}
+
+void panel_eula::paint (juce::Graphics& g)
+{
+    g.fillAll (paletteNearBlack);
+
+    g.setColour (paletteOffWhite);
+    g.setFont (4.0f * unit);
+    g.drawSingleLineText ("LICENSE AGREEMENT", (int) (4.0f * unit), (int) (6.0f * unit), juce::Justification::left);
+
+    OverlayPage::paintCloseMark (g, *closeButton, unit);
+}
+
+void panel_eula::resized()
+{
+    const auto u = unit;
+    eulaEditor->setBounds (juce::roundToInt (4.0f * u), juce::roundToInt (12.0f * u),
+                           juce::roundToInt (92.0f * u), juce::roundToInt (80.0f * u));
+    closeButton->setBounds (juce::roundToInt (88.0f * u), juce::roundToInt (1.5f * u),
+                            juce::roundToInt (8.0f * u), juce::roundToInt (8.0f * u));
+}
+
+void panel_eula::buttonClicked (juce::Button*)
+{
+    OverlayPage::close (*this);
+}
