@@ -224,16 +224,14 @@ void MainComponent::buttonStateChanged (juce::Button* button)
         return;
     }
 
-    const auto hint = hintFor (*button);
+    const auto hint = hintFor (button->getName());
 
     if (hint.isNotEmpty())
         hintLabel->setText (hint, juce::dontSendNotification);
 }
 
-juce::String MainComponent::hintFor (const juce::Button& button) const
+juce::String MainComponent::hintFor (const juce::String& name) const
 {
-    const auto name = button.getName();
-
     if (name == "EULA")
         return "Click to read End-User License Agreement";
 
@@ -259,8 +257,8 @@ juce::String MainComponent::hintFor (const juce::Button& button) const
 
 void MainComponent::modifierKeysChanged (const juce::ModifierKeys& modifiers)
 {
-    const auto flags = modifiers.getRawFlags() & 0xf;
-    const auto changed = flags ^ lastModifierFlags;
+    const auto masked = modifiers.getRawFlags() & 0xf;
+    const auto changed = masked ^ lastModifierFlags;
 
     if ((changed & juce::ModifierKeys::shiftModifier) != 0)
         shiftDown = modifiers.isShiftDown();
@@ -268,5 +266,5 @@ void MainComponent::modifierKeysChanged (const juce::ModifierKeys& modifiers)
     if (changed != 0)
         repaint();
 
-    lastModifierFlags = flags;
+    lastModifierFlags = masked;
 }

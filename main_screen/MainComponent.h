@@ -50,6 +50,10 @@ public:
 
     void runInstallOrUninstall();
 
+    // The help line for the button of that name while the pointer is over it;
+    // empty where the help line keeps what it shows.
+    juce::String hintFor (const juce::String& buttonName) const;
+
     int lastModifierFlags = 0;
     CustomLookAndFeel lookAndFeel;
     float unit = 9.0f;
@@ -81,7 +85,6 @@ private:
 
     std::unique_ptr<juce::TextButton> makeButton (const juce::String& name);
     std::unique_ptr<juce::Drawable> makeIcon (const char* data, int size) const;
-    juce::String hintFor (const juce::Button&) const;
     void showResultPanel (bool success);
 
     template <typename Panel>

@@ -1,0 +1,260 @@
+#include "helpers/TestInstaller.h"
+#include "install/ArchiveInstaller.h"
+
+#include "BinaryData.h"
+
+#include <catch2/catch_test_macros.hpp>
+
+namespace
+{
+juce::StringArray treeOf (const juce::File& item)
+{
+    juce::StringArray lines;
+
+    for (const auto& entry : juce::RangedDirectoryIterator (item, true, "*", juce::File::findFilesAndDirectories))
+        lines.add (entry.getFile().getRelativePathFrom (item.getParentDirectory())
+                   + (entry.isDirectory() ? "/" : " " + juce::String (entry.getFileSize())));
+
+    lines.sort (false);
+    return lines;
+}
+
+juce::MemoryBlock zipOf (std::initializer_list<std::pair<const char*, const char*>> entries)
+{
+    juce::ZipFile::Builder builder;
+
+    for (const auto& [name, content] : entries)
+        builder.addEntry (new juce::MemoryInputStream (content, strlen (content), true), 9, name, {});
+
+    juce::MemoryOutputStream out;
+    builder.writeToStream (out, nullptr);
+    return out.getMemoryBlock();
+}
+
+juce::String md5 (const juce::File& file)
+{
+    return juce::MD5 (file).toHexString();
+}
+} // namespace
+
+TEST_CASE ("Installing unpacks each selected format into its folder", "[install]")
+{
+    TestInstaller installer;
+    auto& screen = installer.start();
+
+    REQUIRE (installer.pass ({ 0, 1, 2 }));
+
+    SECTION ("the VST3 bundle tree, with no backslash in any name")
+    {
+        CHECK (treeOf (installer.target (0)) == juce::StringArray {
+                   "Glass Tundra Lights.vst3/Contents/",
+                   "Glass Tundra Lights.vst3/Contents/Resources/",
+                   "Glass Tundra Lights.vst3/Contents/Resources/moduleinfo.json " + juce::String (installer.target (0).getChildFile ("Contents/Resources/moduleinfo.json").getSize()),
+                   "Glass Tundra Lights.vst3/Contents/x86_64-win/",
+                   "Glass Tundra Lights.vst3/Contents/x86_64-win/Glass Tundra Lights.vst3 16909792",
+                   "Glass Tundra Lights.vst3/Plugin.ico " + juce::String (installer.target (0).getChildFile ("Plugin.ico").getSize()),
+                   "Glass Tundra Lights.vst3/desktop.ini 80" });
+    }
+
+    SECTION ("the CLAP item is a single file")
+    {
+        CHECK (installer.target (1).existsAsFile());
+        CHECK (installer.target (1).getSize() == 16556512);
+        CHECK (installer.folder (1).getNumberOfChildFiles (juce::File::findFilesAndDirectories | juce::File::ignoreHiddenFiles) == 1);
+    }
+
+    SECTION ("the AAX module lands in a folder the archive never names")
+    {
+        CHECK (installer.target (2).getChildFile ("Contents/x64/Glass Tundra Lights.aaxplugin").getSize() == 16692840);
+    }
+
+    SECTION ("every processed format ends deselected, so a second click processes nothing and fails")
+    {
+        CHECK (screen.selected == std::array<bool, 3> { false, false, false });
+        screen.runInstallOrUninstall();
+        CHECK_FALSE (installer.lastResult());
+    }
+
+    SECTION ("no staging leftovers stay behind")
+    {
+        for (int index = 0; index < 3; ++index)
+            CHECK (installer.folder (index).getNumberOfChildFiles (juce::File::findFilesAndDirectories) == 1);
+    }
+
+    SECTION ("reinstalling removes what only the earlier install had")
+    {
+        const auto stray = installer.target (0).getChildFile ("Contents/old-only.txt");
+        REQUIRE (stray.replaceWithText ("old"));
+        REQUIRE (installer.pass ({ 0 }));
+        CHECK_FALSE (stray.exists());
+        CHECK (installer.target (0).getChildFile ("desktop.ini").getSize() == 80);
+    }
+
+    SECTION ("uninstalling removes the items and keeps the folders")
+    {
+        REQUIRE (installer.pass ({ 0, 1, 2 }, true));
+
+        for (int index = 0; index < 3; ++index)
+        {
+            CHECK_FALSE (installer.target (index).exists());
+            CHECK (installer.folder (index).isDirectory());
+            CHECK (screen.statusText (index) == "NOT INSTALLED");
+        }
+    }
+}
+
+TEST_CASE ("The result of a pass", "[install]")
+{
+    TestInstaller installer;
+    auto& screen = installer.start();
+
+    SECTION ("nothing selected: failure, and nothing on disk changes")
+    {
+        const auto before = installer.scratch.snapshot();
+        CHECK_FALSE (installer.pass ({}));
+        CHECK (installer.scratch.snapshot() == before);
+    }
+
+    SECTION ("uninstalling what is not there succeeds")
+    {
+        CHECK (installer.pass ({ 1 }, true));
+    }
+
+    SECTION ("one failing format makes the whole pass a failure, even when a later one succeeds")
+    {
+        // A file where the VST3 folder should be.
+        REQUIRE (installer.folder (0).getParentDirectory().createDirectory());
+        REQUIRE (installer.folder (0).replaceWithText ("not a folder"));
+
+        CHECK_FALSE (installer.pass ({ 0, 1 }));
+        CHECK (installer.target (1).existsAsFile());
+        CHECK (installer.folder (0).loadFileAsString() == "not a folder");
+        CHECK (screen.selected == std::array<bool, 3> { false, false, false });
+    }
+
+    SECTION ("a format without a folder fails and touches nothing")
+    {
+        screen.formatFolders[2] = juce::File();
+        const auto before = installer.scratch.snapshot();
+
+        CHECK_FALSE (installer.pass ({ 2 }));
+        CHECK_FALSE (installer.pass ({ 2 }, true));
+        CHECK (installer.scratch.snapshot() == before);
+    }
+}
+
+TEST_CASE ("A symbolic link named like the item is replaced or removed as a link", "[install]")
+{
+    TestInstaller installer;
+    installer.start();
+
+    const auto outside = installer.scratch / "outside";
+    REQUIRE (outside.getChildFile ("keep.txt").replaceWithText ("mine"));
+    REQUIRE (installer.folder (0).createDirectory());
+    REQUIRE (outside.createSymbolicLink (installer.target (0), true));
+
+    SECTION ("uninstall")
+    {
+        CHECK (installer.pass ({ 0 }, true));
+        CHECK_FALSE (installer.target (0).isSymbolicLink());
+        CHECK_FALSE (installer.target (0).exists());
+    }
+
+    SECTION ("install")
+    {
+        CHECK (installer.pass ({ 0 }));
+        CHECK_FALSE (installer.target (0).isSymbolicLink());
+        CHECK (installer.target (0).getChildFile ("desktop.ini").existsAsFile());
+        CHECK_FALSE (outside.getChildFile ("desktop.ini").exists());
+    }
+
+    CHECK (outside.getChildFile ("keep.txt").loadFileAsString() == "mine");
+    CHECK (outside.getNumberOfChildFiles (juce::File::findFilesAndDirectories) == 1);
+}
+
+TEST_CASE ("Archives whose entries would leave the item are refused", "[install]")
+{
+    ScratchFolder scratch;
+    const auto folder = scratch / "CLAP";
+    const ArchiveInstaller installer (folder, "Item.clap");
+    REQUIRE (installer.install (zipOf ({ { "Item.clap", "earlier" } })));
+
+    const auto check = [&] (const char* entryName)
+    {
+        INFO (entryName);
+        const auto before = scratch.snapshot();
+        CHECK_FALSE (installer.install (zipOf ({ { "Item.clap", "new" }, { entryName, "evil" } })));
+        CHECK (scratch.snapshot() == before);
+        CHECK (installer.target().loadFileAsString() == "earlier");
+    };
+
+    check ("../evil.txt");
+    check ("Item.clap/../../evil.txt");
+    check ("Item.clap\\..\\..\\evil.txt");
+    check ("/tmp/evil.txt");
+    check ("C:\\evil.txt");
+    check ("Other.clap");
+    check ("Item.clap.more/evil.txt");
+}
+
+TEST_CASE ("A corrupt archive leaves the earlier install exactly as it was", "[install]")
+{
+    ScratchFolder scratch;
+    const ArchiveInstaller installer (scratch / "CLAP", "Glass Tundra Lights.clap");
+    const juce::MemoryBlock good (BinaryData::clap_zip, (size_t) BinaryData::clap_zipSize);
+    REQUIRE (installer.install (good));
+    const auto earlier = md5 (installer.target());
+
+    SECTION ("a damaged byte in the middle of the module's data")
+    {
+        auto bad = good;
+        static_cast<char*> (bad.getData())[bad.getSize() / 2] ^= 0x5a;
+        CHECK_FALSE (installer.install (bad));
+    }
+
+    SECTION ("a CRC that does not match what the data inflates to")
+    {
+        auto bad = good;
+        static_cast<char*> (bad.getData())[14] ^= 0x01; // the local header's CRC is not read
+        const auto centralCrc = bad.getSize() - 22 - 46 - 24 + 16;
+        static_cast<char*> (bad.getData())[centralCrc] ^= 0x01;
+        CHECK_FALSE (installer.install (bad));
+    }
+
+    SECTION ("a truncated archive")
+    {
+        CHECK_FALSE (installer.install (juce::MemoryBlock (good.getData(), good.getSize() / 3)));
+    }
+
+    CHECK (md5 (installer.target()) == earlier);
+    CHECK_FALSE (installer.stagingFolder().exists());
+    CHECK_FALSE (installer.previousItem().exists());
+}
+
+TEST_CASE ("Leftovers of an interrupted install are put right at the next start", "[install]")
+{
+    TestInstaller installer;
+    installer.start();
+    REQUIRE (installer.pass ({ 1 }));
+
+    const ArchiveInstaller clap (installer.folder (1), "Glass Tundra Lights.clap");
+    const auto earlier = md5 (installer.target (1));
+
+    SECTION ("stopped while unpacking: the staging folder goes")
+    {
+        REQUIRE (clap.stagingFolder().getChildFile ("Glass Tundra Lights.clap").replaceWithText ("half"));
+    }
+
+    SECTION ("stopped between taking the earlier item away and putting the new one in place")
+    {
+        REQUIRE (installer.target (1).moveFileTo (clap.previousItem()));
+        REQUIRE (clap.stagingFolder().getChildFile ("Glass Tundra Lights.clap").replaceWithText ("whole"));
+    }
+
+    installer.screen = nullptr;
+    installer.start();
+
+    CHECK (md5 (installer.target (1)) == earlier);
+    CHECK_FALSE (clap.stagingFolder().exists());
+    CHECK_FALSE (clap.previousItem().exists());
+}

@@ -1,0 +1,68 @@
+// Failures that only real file systems produce: a read-only folder and a full disk.
+// These run as root inside a private mount namespace of their own (see
+// tests/CMakeLists.txt), so the mounts they make vanish with the test process.
+#include "helpers/TestInstaller.h"
+
+#include <catch2/catch_test_macros.hpp>
+
+#include <unistd.h>
+
+namespace
+{
+bool run (const juce::String& command)
+{
+    return std::system ((command + " >/dev/null 2>&1").toRawUTF8()) == 0;
+}
+
+void requireMounts()
+{
+    if (geteuid() != 0 || ! run ("mount --make-rprivate /"))
+        SKIP ("needs root in a private mount namespace");
+}
+
+juce::String quoted (const juce::File& f)
+{
+    return f.getFullPathName().quoted();
+}
+} // namespace
+
+TEST_CASE ("A folder that cannot be written fails and keeps the earlier install", "[mounts]")
+{
+    requireMounts();
+    TestInstaller installer;
+    installer.start();
+    REQUIRE (installer.pass ({ 0, 1 }));
+
+    const auto before = installer.scratch.snapshot();
+    const auto folder = installer.folder (1);
+    REQUIRE (run ("mount --bind " + quoted (folder) + " " + quoted (folder)));
+    REQUIRE (run ("mount -o remount,bind,ro " + quoted (folder)));
+
+    CHECK_FALSE (installer.pass ({ 1 }));
+    CHECK_FALSE (installer.pass ({ 1 }, true));
+    CHECK_FALSE (installer.pass ({ 0, 1 }));
+    CHECK (installer.scratch.snapshot() == before);
+
+    run ("umount " + quoted (folder));
+}
+
+TEST_CASE ("A disk that fills up in the middle of a module keeps the earlier install", "[mounts]")
+{
+    requireMounts();
+    TestInstaller installer;
+    installer.start();
+
+    // Room for one CLAP module (16.5 MB) and half of a second one.
+    const auto folder = installer.folder (1);
+    REQUIRE (folder.createDirectory());
+    REQUIRE (run ("mount -t tmpfs -o size=24m tmpfs " + quoted (folder)));
+
+    REQUIRE (installer.pass ({ 1 }));
+    const auto earlier = juce::MD5 (installer.target (1)).toHexString();
+
+    CHECK_FALSE (installer.pass ({ 1 }));
+    CHECK (juce::MD5 (installer.target (1)).toHexString() == earlier);
+    CHECK (folder.getNumberOfChildFiles (juce::File::findFilesAndDirectories) == 1);
+
+    run ("umount " + quoted (folder));
+}

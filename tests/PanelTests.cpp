@@ -1,0 +1,168 @@
+#include "helpers/ImageProbe.h"
+#include "helpers/MessagePump.h"
+#include "helpers/TestInstaller.h"
+#include "panels/EulaText.h"
+#include "panels/panel_eula.h"
+#include "panels/panel_support.h"
+#include "theme/Palette.h"
+
+#include <catch2/catch_test_macros.hpp>
+
+namespace
+{
+juce::Image renderAlone (juce::Component& panel)
+{
+    panel.setBounds (0, 0, 600, 600);
+    return ImageProbe::render (panel);
+}
+} // namespace
+
+TEST_CASE ("The result notice", "[panels]")
+{
+    CustomLookAndFeel lookAndFeel;
+    juce::LookAndFeel::setDefaultLookAndFeel (&lookAndFeel);
+    panel_success panel;
+    panel.unit = 6.0f;
+
+    SECTION ("success: black box, off-white outline, green tick")
+    {
+        const auto image = renderAlone (panel);
+        ImageProbe::save (image, "result_success");
+
+        CHECK (ImageProbe::near (image, 100, 100, juce::Colours::transparentBlack));
+        CHECK (ImageProbe::near (image, 215, 300, juce::Colours::black));
+        CHECK (ImageProbe::near (image, 210, 300, paletteOffWhite, 30));
+        CHECK (ImageProbe::near (image, 270, 300, juce::Colour (0xff28c937), 10));
+    }
+
+    SECTION ("failure: orange exclamation mark")
+    {
+        panel.success = false;
+        const auto image = renderAlone (panel);
+        ImageProbe::save (image, "result_failure");
+        CHECK (ImageProbe::near (image, 270, 300, juce::Colour (0xffffaa00), 10));
+    }
+
+    SECTION ("without its icons it still draws its box")
+    {
+        panel.successIcon = nullptr;
+        const auto image = renderAlone (panel);
+        CHECK (ImageProbe::near (image, 270, 300, juce::Colours::black));
+    }
+
+    juce::LookAndFeel::setDefaultLookAndFeel (nullptr);
+}
+
+TEST_CASE ("A pass ends with the notice fading out while clicks reach the screen", "[panels]")
+{
+    TestInstaller installer;
+    auto& screen = installer.start();
+
+    CHECK_FALSE (installer.pass ({}));
+    auto* panel = screen.resultPanel.get();
+    REQUIRE (panel != nullptr);
+    CHECK (panel->getParentComponent() == &screen);
+    CHECK (panel->isAlwaysOnTop());
+    CHECK_FALSE (panel->success);
+    CHECK (juce::Desktop::getInstance().getAnimator().isAnimating (panel));
+
+    SECTION ("after three seconds it is invisible with alpha 0")
+    {
+        pumpMessages (3400);
+        CHECK_FALSE (juce::Desktop::getInstance().getAnimator().isAnimating (panel));
+        CHECK_FALSE (panel->isVisible());
+        CHECK (panel->getAlpha() == 0.0f);
+    }
+
+    SECTION ("a second pass replaces it at once")
+    {
+        pumpMessages (300);
+        installer.pass ({ 1 }, true);
+        CHECK (screen.resultPanel.get() != panel);
+        CHECK (screen.resultPanel->success);
+    }
+
+    SECTION ("the fading picture lets clicks through to the main screen")
+    {
+        pumpMessages (100);
+        auto* proxy = screen.getComponentAt (300, 300);
+        CHECK (proxy != panel);
+        CHECK (dynamic_cast<juce::Button*> (screen.getComponentAt (300, 470)) == screen.extraButtons[3].get());
+    }
+}
+
+TEST_CASE ("The licence page", "[panels]")
+{
+    TestInstaller installer;
+    auto& screen = installer.start();
+    screen.buttonClicked (screen.extraButtons[0].get());
+    auto* page = screen.eulaPanel.get();
+    REQUIRE (page != nullptr);
+
+    SECTION ("covers the screen on top, with the agreement in its field")
+    {
+        CHECK (page->getBounds() == screen.getLocalBounds());
+        CHECK (page->unit == 6.0f);
+        CHECK (page->isAlwaysOnTop());
+        CHECK (page->eulaEditor->getText() == eulaText);
+        CHECK (page->eulaEditor->getBounds() == juce::Rectangle<int> (24, 72, 552, 480));
+        CHECK (page->closeButton->getBounds() == juce::Rectangle<int> (528, 9, 48, 48));
+    }
+
+    SECTION ("paints its dark page, heading and half-transparent close mark")
+    {
+        const auto image = ImageProbe::render (*page);
+        ImageProbe::save (image, "licence_page");
+        CHECK (ImageProbe::near (image, 300, 62, paletteNearBlack));
+        CHECK (ImageProbe::near (image, 300, 60, paletteNearBlack));
+        CHECK (ImageProbe::near (image, 540, 33, ImageProbe::over (paletteNearBlack, paletteWarmGrey.withAlpha (0.5f)), 25));
+    }
+
+    SECTION ("a click anywhere in the close square closes it, and it stays owned")
+    {
+        page->buttonClicked (page->closeButton.get());
+        CHECK (page->getParentComponent() == nullptr);
+        CHECK (screen.eulaPanel.get() == page);
+    }
+
+    SECTION ("reopening builds a fresh page with the unchanged text, scrolled to the top")
+    {
+        page->eulaEditor->setText ("edited");
+        page->buttonClicked (page->closeButton.get());
+        screen.buttonClicked (screen.extraButtons[0].get());
+
+        CHECK (screen.eulaPanel->eulaEditor->getText() == eulaText);
+        CHECK (screen.eulaPanel->eulaEditor->getViewport()->getViewPositionY() == 0);
+    }
+}
+
+TEST_CASE ("The support page", "[panels]")
+{
+    TestInstaller installer;
+    auto& screen = installer.start();
+    screen.buttonClicked (screen.extraButtons[3].get());
+    auto* page = screen.supportPanel.get();
+    REQUIRE (page != nullptr);
+
+    SECTION ("layout and the settings path in the about text")
+    {
+        CHECK (page->discordButton->getBounds() == juce::Rectangle<int> (60, 90, 60, 60));
+        CHECK (page->mailButton->getBounds() == juce::Rectangle<int> (60, 210, 60, 60));
+        CHECK (page->aboutText().endsWith (screen.settingsFolder.getFullPathName() + "/PluginManagerSettings.txt"));
+        CHECK (page->aboutText().startsWith ("The Tovin Drift Plugin Manager v1.0.5 cross-platform installater. \n"));
+    }
+
+    SECTION ("faces rest half-transparent")
+    {
+        const auto image = ImageProbe::render (*page);
+        ImageProbe::save (image, "support_page");
+        CHECK (ImageProbe::near (image, 63, 120, ImageProbe::over (paletteNearBlack, paletteWarmGrey.withAlpha (0.5f))));
+        CHECK (ImageProbe::near (image, 63, 240, ImageProbe::over (paletteNearBlack, paletteWarmGrey.withAlpha (0.5f))));
+    }
+
+    SECTION ("only the close mark closes it")
+    {
+        page->buttonClicked (page->closeButton.get());
+        CHECK (page->getParentComponent() == nullptr);
+    }
+}

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# One command from a fresh Debian 12 machine: installs what the installer needs,
+# builds it, and then either opens the installer window (run) or runs the whole
+# test suite (test). Safe to run again: installed and built parts are reused.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build="$root/build"
+action=${1:-}
+
+case "$action" in
+    run|test) ;;
+    *) echo "usage: $0 run|test" >&2; exit 2 ;;
+esac
+
+"$root/tools/install-deps.sh"
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build"
+
+if [ "$action" = run ]; then
+    exec "$build/PluginManager_artefacts/Release/td_installer"
+fi
+
+ctest --test-dir "$build" --output-on-failure -j 2
