@@ -31,10 +31,6 @@ juce::MemoryBlock zipOf (std::initializer_list<std::pair<const char*, const char
     return out.getMemoryBlock();
 }
 
-juce::String md5 (const juce::File& file)
-{
-    return juce::MD5 (file).toHexString();
-}
 } // namespace
 
 TEST_CASE ("Installing unpacks each selected format into its folder", "[install]")
@@ -84,7 +80,7 @@ TEST_CASE ("Installing unpacks each selected format into its folder", "[install]
     SECTION ("reinstalling removes what only the earlier install had")
     {
         const auto stray = installer.target (0).getChildFile ("Contents/old-only.txt");
-        REQUIRE (stray.replaceWithText ("old"));
+        REQUIRE (ScratchFolder::write (stray, "old"));
         REQUIRE (installer.pass ({ 0 }));
         CHECK_FALSE (stray.exists());
         CHECK (installer.target (0).getChildFile ("desktop.ini").getSize() == 80);
@@ -149,7 +145,7 @@ TEST_CASE ("A symbolic link named like the item is replaced or removed as a link
     installer.start();
 
     const auto outside = installer.scratch / "outside";
-    REQUIRE (outside.getChildFile ("keep.txt").replaceWithText ("mine"));
+    REQUIRE (ScratchFolder::write (outside.getChildFile ("keep.txt"), "mine"));
     REQUIRE (installer.folder (0).createDirectory());
     REQUIRE (outside.createSymbolicLink (installer.target (0), true));
 
@@ -203,7 +199,7 @@ TEST_CASE ("A corrupt archive leaves the earlier install exactly as it was", "[i
     const ArchiveInstaller installer (scratch / "CLAP", "Glass Tundra Lights.clap");
     const juce::MemoryBlock good (BinaryData::clap_zip, (size_t) BinaryData::clap_zipSize);
     REQUIRE (installer.install (good));
-    const auto earlier = md5 (installer.target());
+    const auto earlier = ScratchFolder::contentHash (installer.target());
 
     SECTION ("a damaged byte in the middle of the module's data")
     {
@@ -226,7 +222,7 @@ TEST_CASE ("A corrupt archive leaves the earlier install exactly as it was", "[i
         CHECK_FALSE (installer.install (juce::MemoryBlock (good.getData(), good.getSize() / 3)));
     }
 
-    CHECK (md5 (installer.target()) == earlier);
+    CHECK (ScratchFolder::contentHash (installer.target()) == earlier);
     CHECK_FALSE (installer.stagingFolder().exists());
     CHECK_FALSE (installer.previousItem().exists());
 }
@@ -238,23 +234,23 @@ TEST_CASE ("Leftovers of an interrupted install are put right at the next start"
     REQUIRE (installer.pass ({ 1 }));
 
     const ArchiveInstaller clap (installer.folder (1), "Glass Tundra Lights.clap");
-    const auto earlier = md5 (installer.target (1));
+    const auto earlier = ScratchFolder::contentHash (installer.target (1));
 
     SECTION ("stopped while unpacking: the staging folder goes")
     {
-        REQUIRE (clap.stagingFolder().getChildFile ("Glass Tundra Lights.clap").replaceWithText ("half"));
+        REQUIRE (ScratchFolder::write (clap.stagingFolder().getChildFile ("Glass Tundra Lights.clap"), "half"));
     }
 
     SECTION ("stopped between taking the earlier item away and putting the new one in place")
     {
         REQUIRE (installer.target (1).moveFileTo (clap.previousItem()));
-        REQUIRE (clap.stagingFolder().getChildFile ("Glass Tundra Lights.clap").replaceWithText ("whole"));
+        REQUIRE (ScratchFolder::write (clap.stagingFolder().getChildFile ("Glass Tundra Lights.clap"), "whole"));
     }
 
     installer.screen = nullptr;
     installer.start();
 
-    CHECK (md5 (installer.target (1)) == earlier);
+    CHECK (ScratchFolder::contentHash (installer.target (1)) == earlier);
     CHECK_FALSE (clap.stagingFolder().exists());
     CHECK_FALSE (clap.previousItem().exists());
 }

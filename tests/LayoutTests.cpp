@@ -4,6 +4,7 @@
 
 #include <catch2/catch_test_macros.hpp>
 #include <catch2/generators/catch_generators.hpp>
+#include <catch2/generators/catch_generators_range.hpp>
 
 namespace
 {
@@ -14,7 +15,7 @@ struct Expected
     float hintFontHeight;
 };
 
-const std::vector<Expected> table {
+const std::vector<Expected> layoutTable {
     { 600,
       { { "EULA", { 24, 441, 60, 60 } }, { "MANUAL", { 93, 441, 60, 60 } }, { "WEBSITE", { 162, 441, 60, 60 } },
         { "SUPPORT", { 231, 441, 60, 60 } }, { "INSTALL", { 516, 441, 60, 60 } },
@@ -50,7 +51,7 @@ TEST_CASE ("Every child is placed on the unit grid of the width", "[layout]")
 {
     TestInstaller installer;
     auto& screen = installer.start();
-    const auto expected = GENERATE (from_range (table));
+    const auto expected = GENERATE (from_range (layoutTable));
     INFO ("width " << expected.width);
 
     screen.setSize (expected.width, expected.width);

@@ -12,7 +12,7 @@ namespace
 {
 juce::Image renderAlone (juce::Component& panel)
 {
-    panel.setBounds (0, 0, 600, 600);
+    panel.setBounds (0, 0, 1000, 1000);
     return ImageProbe::render (panel);
 }
 } // namespace
@@ -22,17 +22,17 @@ TEST_CASE ("The result notice", "[panels]")
     CustomLookAndFeel lookAndFeel;
     juce::LookAndFeel::setDefaultLookAndFeel (&lookAndFeel);
     panel_success panel;
-    panel.unit = 6.0f;
+    panel.unit = 10.0f;
 
     SECTION ("success: black box, off-white outline, green tick")
     {
         const auto image = renderAlone (panel);
         ImageProbe::save (image, "result_success");
 
-        CHECK (ImageProbe::near (image, 100, 100, juce::Colours::transparentBlack));
-        CHECK (ImageProbe::near (image, 215, 300, juce::Colours::black));
-        CHECK (ImageProbe::near (image, 210, 300, paletteOffWhite, 30));
-        CHECK (ImageProbe::near (image, 270, 300, juce::Colour (0xff28c937), 10));
+        CHECK (ImageProbe::near (image, 340, 500, juce::Colours::transparentBlack));
+        CHECK (ImageProbe::near (image, 350, 500, paletteOffWhite));
+        CHECK (ImageProbe::near (image, 360, 500, juce::Colours::black));
+        CHECK (ImageProbe::near (image, 500, 440, juce::Colour (0xff28c937), 10));
     }
 
     SECTION ("failure: orange exclamation mark")
@@ -40,14 +40,14 @@ TEST_CASE ("The result notice", "[panels]")
         panel.success = false;
         const auto image = renderAlone (panel);
         ImageProbe::save (image, "result_failure");
-        CHECK (ImageProbe::near (image, 270, 300, juce::Colour (0xffffaa00), 10));
+        CHECK (ImageProbe::near (image, 500, 440, juce::Colour (0xffffaa00), 10));
     }
 
     SECTION ("without its icons it still draws its box")
     {
         panel.successIcon = nullptr;
         const auto image = renderAlone (panel);
-        CHECK (ImageProbe::near (image, 270, 300, juce::Colours::black));
+        CHECK (ImageProbe::near (image, 500, 440, juce::Colours::black));
     }
 
     juce::LookAndFeel::setDefaultLookAndFeel (nullptr);
@@ -84,10 +84,11 @@ TEST_CASE ("A pass ends with the notice fading out while clicks reach the screen
 
     SECTION ("the fading picture lets clicks through to the main screen")
     {
+        screen.setVisible (true);
         pumpMessages (100);
         auto* proxy = screen.getComponentAt (300, 300);
         CHECK (proxy != panel);
-        CHECK (dynamic_cast<juce::Button*> (screen.getComponentAt (300, 470)) == screen.extraButtons[3].get());
+        CHECK (dynamic_cast<juce::Button*> (screen.getComponentAt (260, 470)) == screen.extraButtons[3].get());
     }
 }
 
@@ -127,12 +128,24 @@ TEST_CASE ("The licence page", "[panels]")
 
     SECTION ("reopening builds a fresh page with the unchanged text, scrolled to the top")
     {
+        const auto scrollOf = [] (juce::TextEditor& editor)
+        {
+            for (auto* child : editor.getChildren())
+                if (auto* viewport = dynamic_cast<juce::Viewport*> (child))
+                    return viewport->getViewPositionY();
+
+            return -1;
+        };
+
+        const auto freshScroll = scrollOf (*page->eulaEditor);
         page->eulaEditor->setText ("edited");
+        page->eulaEditor->moveCaretToEnd();
         page->buttonClicked (page->closeButton.get());
         screen.buttonClicked (screen.extraButtons[0].get());
 
         CHECK (screen.eulaPanel->eulaEditor->getText() == eulaText);
-        CHECK (screen.eulaPanel->eulaEditor->getViewport()->getViewPositionY() == 0);
+        CHECK (scrollOf (*screen.eulaPanel->eulaEditor) == freshScroll);
+        CHECK (screen.eulaPanel->eulaEditor->getCaretPosition() == 0);
     }
 }
 

@@ -32,8 +32,8 @@ TEST_CASE ("A first start writes the shared settings file with the default folde
         const auto expected = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
                               "\r\n"
                               "<Plugin_Manager_Settings Important_Note:=\"" + note + "\"\r\n"
-                            + indent + "CLAP_Path=\"" + base + "/CLAP\" VST3_Path=\"" + base + "/VST3\"\r\n"
-                            + indent + "AAX_Path=\"" + base + "/Avid/Audio/Plug-Ins\"/>\r\n";
+                            + indent + " CLAP_Path=\"" + base + "/CLAP\" VST3_Path=\"" + base + "/VST3\"\r\n"
+                            + indent + " AAX_Path=\"" + base + "/Avid/Audio/Plug-Ins\"/>\r\n";
         CHECK (written == expected);
     }
 
@@ -118,10 +118,10 @@ TEST_CASE ("An existing settings file decides the plug-in folders", "[settings]"
 TEST_CASE ("A folder where the settings file should be is left alone", "[settings]")
 {
     TestInstaller installer;
-    REQUIRE (installer.scratch.settingsFile().createDirectory());
+    REQUIRE (ScratchFolder::write (installer.scratch.settingsFile().getChildFile ("inside.txt"), "kept"));
 
     installer.start();
 
-    CHECK (installer.scratch.settingsFile().isDirectory());
+    CHECK (installer.scratch.settingsFile().getChildFile ("inside.txt").loadFileAsString() == "kept");
     CHECK (installer.folder (1) == installer.scratch.pluginBase().getChildFile ("CLAP"));
 }

@@ -1,5 +1,7 @@
 #include "ScratchFolder.h"
 
+#include <zlib.h>
+
 ScratchFolder::ScratchFolder()
     : folder (juce::File::getSpecialLocation (juce::File::tempDirectory)
                   .getNonexistentChildFile ("plugin-manager-test", {}, false))
@@ -31,12 +33,27 @@ juce::StringArray ScratchFolder::snapshot() const
         if (file.isSymbolicLink())
             line << " -> " << file.getLinkedTarget().getFullPathName();
         else if (file.existsAsFile())
-            line << " " << juce::String::toHexString (file.hashCode64()) << " "
-                 << juce::MD5 (file).toHexString();
+            line << " " << contentHash (file);
 
         lines.add (line);
     }
 
     lines.sort (false);
     return lines;
+}
+
+bool ScratchFolder::write (const juce::File& file, const juce::String& text)
+{
+    return file.getParentDirectory().createDirectory() && file.replaceWithText (text);
+}
+
+juce::String ScratchFolder::contentHash (const juce::File& file)
+{
+    juce::MemoryBlock content;
+
+    if (! file.loadFileAsData (content))
+        return "unreadable";
+
+    const auto crc = crc32 (0L, static_cast<const Bytef*> (content.getData()), (uInt) content.getSize());
+    return juce::String ((juce::int64) content.getSize()) + ":" + juce::String::toHexString ((juce::int64) crc);
 }

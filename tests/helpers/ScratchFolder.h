@@ -20,6 +20,12 @@ public:
     // The folder's files and their content hashes, to prove that nothing else changed.
     juce::StringArray snapshot() const;
 
+    // Writes a text file, creating the folders on its way.
+    static bool write (const juce::File&, const juce::String& text);
+
+    // Size and CRC-32 of a file's content.
+    static juce::String contentHash (const juce::File&);
+
     const juce::File folder;
 
 private:
