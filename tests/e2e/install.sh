@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Selecting two formats and clicking INSTALL puts them on disk; Shift-click removes them.
+source "$(dirname "$0")/../helpers/e2e.sh"
+
+start_app
+
+click_at 150 210   # VST3 row
+click_at 440 210   # CLAP row
+shot=$(screenshot selected)
+check "a clicked row gets the yellow outline" pixel_is "$shot" 24 210 211,197,95
+
+click_at 546 471   # INSTALL
+shot=$(screenshot installed)
+check "the VST3 bundle is on disk" test -f "$plugins/VST3/Glass Tundra Lights.vst3/Contents/x86_64-win/Glass Tundra Lights.vst3"
+check "the CLAP module is on disk" test -f "$plugins/CLAP/Glass Tundra Lights.clap"
+check "AAX was not selected and stays away" test ! -e "$plugins/AAX/Glass Tundra Lights.aaxplugin"
+check "the notice box shows over the screen" pixel_is "$shot" 350 350 0,0,0
+check "the installed rows turn blue" pixel_is "$shot" 560 200 2,135,196
+
+sleep 3.5
+shot=$(screenshot after_fade)
+check "the notice is gone after the fade" pixel_is "$shot" 350 350 17,17,17
+
+click_at 150 210
+click_at 440 210
+xdotool keydown shift
+sleep 0.4
+shot=$(screenshot shift_held)
+click_at 546 471
+xdotool keyup shift
+sleep 0.3
+check "holding Shift turns the caption into UNINSTALL" region_differs "$shot" "$(screenshot shift_released)" 506 505 80 18
+check "Shift-click removed the VST3 bundle" test ! -e "$plugins/VST3/Glass Tundra Lights.vst3"
+check "Shift-click removed the CLAP module" test ! -e "$plugins/CLAP/Glass Tundra Lights.clap"
+check "the format folders stay" test -d "$plugins/VST3" -a -d "$plugins/CLAP"
+
+close_window
+check "closing ends the process with status 0" test "$exit_status" = 0

@@ -1,0 +1,97 @@
+# Shared steps of the end-to-end tests: the real program in a real window on the
+# test display, driven with real pointer and key events.
+#
+# The program runs as root in a private mount namespace with an empty tmpfs over
+# /opt (where it keeps the shared settings file), and a settings file that points
+# the three plug-in folders into this test's scratch folder, so the machine's real
+# folders are never touched.
+
+set -euo pipefail
+
+app=$1
+scratch=$(mktemp -d /tmp/plugin-manager-e2e.XXXXXX)
+plugins="$scratch/plugins"
+shots="${TEST_ARTEFACT_DIR:-$scratch}"
+mkdir -p "$plugins" "$shots"
+app_pid=
+window=
+
+fail() { echo "FAILED: $*" >&2; exit 1; }
+check() { local what=$1; shift; "$@" || fail "$what"; echo "ok: $what"; }
+
+cleanup() {
+    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
+    rm -rf "$scratch"
+}
+trap cleanup EXIT
+
+write_settings() {
+    cat >"$scratch/settings.txt" <<XML
+<?xml version="1.0" encoding="UTF-8"?>
+<Plugin_Manager_Settings CLAP_Path="$plugins/CLAP" VST3_Path="$plugins/VST3" AAX_Path="$plugins/AAX"/>
+XML
+}
+
+start_app() {
+    [ -f "$scratch/settings.txt" ] || write_settings
+    xdotool mousemove 0 0   # away from where the window will open
+    unshare --mount --propagation private bash -c '
+        mount -t tmpfs tmpfs /opt
+        mkdir -p "/opt/Tovin Drift"
+        cp "$1/settings.txt" "/opt/Tovin Drift/PluginManagerSettings.txt"
+        exec "$2"' _ "$scratch" "$app" >"$scratch/app.log" 2>&1 &
+    app_pid=$!
+    window=$(xdotool search --sync --onlyvisible --name '^td_installer$' | head -n 1)
+    [ -n "$window" ] || fail "no window named td_installer"
+    xdotool windowactivate --sync "$window" >/dev/null 2>&1 || true
+    sleep 0.5
+}
+
+# Width and height of the window's content area.
+window_size() {
+    xwininfo -id "$window" | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w "x" h }'
+}
+
+# Moves the real pointer to a point of the content area (pixels from its top left).
+point_at() { xdotool mousemove --window "$window" "$1" "$2"; sleep 0.3; }
+click_at() { point_at "$1" "$2"; xdotool click 1; sleep 0.4; }
+
+screenshot() {
+    import -window "$window" "$shots/$1.png"
+    echo "$shots/$1.png"
+}
+
+# The colour of one pixel of a screenshot, as "r,g,b".
+pixel() {
+    convert "$1" -format '%[fx:int(255*p{'"$2"','"$3"'}.r)],%[fx:int(255*p{'"$2"','"$3"'}.g)],%[fx:int(255*p{'"$2"','"$3"'}.b)]' info:
+}
+
+# True when pixel x,y of a screenshot is within 6 of r,g,b in every channel.
+pixel_is() {
+    local actual expected=$4
+    actual=$(pixel "$1" "$2" "$3")
+    python3 - "$actual" "$expected" <<'PY' || { echo "  pixel $2,$3 is $actual, expected $expected" >&2; return 1; }
+import sys
+a = [int(v) for v in sys.argv[1].split(",")]
+e = [int(v) for v in sys.argv[2].split(",")]
+sys.exit(0 if all(abs(x - y) <= 6 for x, y in zip(a, e)) else 1)
+PY
+}
+
+# True when two screenshots differ inside the rectangle x,y,w,h.
+region_differs() {
+    local geometry="$5x$6+$3+$4"
+    ! cmp -s <(convert "$1" -crop "$geometry" rgb:-) <(convert "$2" -crop "$geometry" rgb:-)
+}
+
+# Closes the window as a user does and leaves the process's exit status in exit_status.
+region_same() { ! region_differs "$@"; }
+
+close_window() {
+    xdotool windowactivate --sync "$window" >/dev/null 2>&1 || true
+    xdotool key alt+F4
+    exit_status=0
+    timeout 20 tail --pid="$app_pid" -f /dev/null || fail "the process did not end"
+    wait "$app_pid" || exit_status=$?
+    app_pid=
+}
