@@ -17,6 +17,10 @@ check "AAX was not selected and stays away" test ! -e "$plugins/AAX/Glass Tundra
 check "the notice box shows over the screen" pixel_is "$shot" 350 350 0,0,0
 check "the installed rows turn blue" pixel_is "$shot" 560 200 2,135,196
 
+click_at 150 282   # the AAX row, through the fading notice
+check "a click during the fade reaches the row under it" pixel_is "$(screenshot clicked_during_fade)" 24 282 211,197,95
+click_at 150 282
+
 sleep 3.5
 shot=$(screenshot after_fade)
 check "the notice is gone after the fade" pixel_is "$shot" 350 350 17,17,17

@@ -25,6 +25,11 @@ check "the support page covers the rows" pixel_is "$support" 280 200 17,17,17
 check "its DISCORD face rests half-transparent" pixel_is "$support" 63 120 94,92,92
 point_at 90 120
 check "its DISCORD face deepens under the pointer" pixel_is "$(screenshot support_discord_hover)" 63 120 131,128,128
+xdotool mousedown 1
+sleep 0.3
+check "its DISCORD face turns green while pressed" pixel_is "$(screenshot support_discord_pressed)" 63 120 134,207,122
+point_at 300 590   # let go away from the button, so no browser opens
+xdotool mouseup 1
 check "the about text is painted" region_differs "$main" "$support" 60 390 480 60
 
 click_at 552 33

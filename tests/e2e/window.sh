@@ -22,3 +22,11 @@ check "a resize that mostly changes the height ends square on the height" test "
 
 close_window
 check "closing the window ends the process with status 0" test "$exit_status" = 0
+
+# Without root and without a way to ask for it, the program says so and stops.
+if ! command -v pkexec >/dev/null && id nobody >/dev/null 2>&1; then
+    status=0
+    message=$(runuser -u nobody -- "$app" 2>&1 >/dev/null) || status=$?
+    check "an unprivileged start without pkexec ends with status 1" test "$status" = 1
+    check "and one line that asks for root" test "$(printf '%s\n' "$message" | grep -c root)" = 1
+fi

@@ -1,0 +1,359 @@
+// Measures what the user waits for: the install and uninstall passes (the window is
+// frozen while they run), start-up and painting, against the standard extractors and
+// the machine's floor for the same work. Prints a table; asserts nothing.
+#include "BinaryData.h"
+#include "main_screen/MainComponent.h"
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fcntl.h>
+#include <functional>
+#include <iostream>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace
+{
+constexpr int runs = 9;
+
+struct Figure
+{
+    double median, min, max;
+};
+
+struct Archive
+{
+    const char* data;
+    int size;
+    const char* name;
+};
+
+const Archive archives[] { { BinaryData::vst3_zip, BinaryData::vst3_zipSize, "vst3.zip" },
+                           { BinaryData::clap_zip, BinaryData::clap_zipSize, "clap.zip" },
+                           { BinaryData::aax_zip, BinaryData::aax_zipSize, "aax.zip" } };
+
+double millisecondsOf (const std::function<void()>& work)
+{
+    const auto start = juce::Time::getHighResolutionTicks();
+    work();
+    return juce::Time::highResolutionTicksToSeconds (juce::Time::getHighResolutionTicks() - start) * 1000.0;
+}
+
+// One warm-up, then the median, minimum and maximum of repeated runs. prepare runs
+// before each measured run and is not timed.
+Figure measure (const std::function<void()>& prepare, const std::function<void()>& work)
+{
+    prepare();
+    work();
+
+    std::vector<double> times;
+
+    for (int i = 0; i < runs; ++i)
+    {
+        prepare();
+        times.push_back (millisecondsOf (work));
+    }
+
+    std::sort (times.begin(), times.end());
+    return { times[times.size() / 2], times.front(), times.back() };
+}
+
+// So that no run pays for the writeback of the one before.
+void settle()
+{
+    sync();
+}
+
+void shell (const juce::String& command)
+{
+    if (std::system (command.toRawUTF8()) != 0)
+        std::cerr << "command failed: " << command << std::endl;
+}
+
+juce::String quoted (const juce::File& f)
+{
+    return f.getFullPathName().quoted ('\'');
+}
+
+struct Scratch
+{
+    explicit Scratch (const juce::File& base) : folder (base.getNonexistentChildFile ("pm-bench", {}, false))
+    {
+        folder.createDirectory();
+    }
+
+    ~Scratch() { folder.deleteRecursively(); }
+
+    void empty() const
+    {
+        folder.deleteRecursively();
+        folder.createDirectory();
+    }
+
+    juce::File folder;
+};
+
+// Inflates every file entry of the archives into memory with zlib alone.
+std::vector<std::vector<std::pair<juce::String, juce::MemoryBlock>>> inflateAll()
+{
+    std::vector<std::vector<std::pair<juce::String, juce::MemoryBlock>>> result;
+
+    for (const auto& archive : archives)
+    {
+        auto& files = result.emplace_back();
+        const auto* bytes = reinterpret_cast<const unsigned char*> (archive.data);
+        size_t pos = 0;
+
+        while (pos + 30 <= (size_t) archive.size && juce::ByteOrder::littleEndianInt (bytes + pos) == 0x04034b50)
+        {
+            const auto method = juce::ByteOrder::littleEndianShort (bytes + pos + 8);
+            const auto packed = juce::ByteOrder::littleEndianInt (bytes + pos + 18);
+            const auto size = juce::ByteOrder::littleEndianInt (bytes + pos + 22);
+            const auto nameLength = juce::ByteOrder::littleEndianShort (bytes + pos + 26);
+            const auto extraLength = juce::ByteOrder::littleEndianShort (bytes + pos + 28);
+            const auto* name = bytes + pos + 30;
+            const auto* data = name + nameLength + extraLength;
+
+            juce::MemoryBlock out (size);
+
+            if (method == 8)
+            {
+                z_stream stream {};
+                inflateInit2 (&stream, -MAX_WBITS);
+                stream.next_in = const_cast<Bytef*> (data);
+                stream.avail_in = packed;
+                stream.next_out = static_cast<Bytef*> (out.getData());
+                stream.avail_out = size;
+                inflate (&stream, Z_FINISH);
+                inflateEnd (&stream);
+            }
+
+            files.emplace_back (juce::String::fromUTF8 (reinterpret_cast<const char*> (name), nameLength)
+                                    .replaceCharacter ('\\', '/'),
+                                std::move (out));
+            pos = (size_t) (data - bytes) + packed;
+        }
+    }
+
+    return result;
+}
+
+void writeAll (const std::vector<std::vector<std::pair<juce::String, juce::MemoryBlock>>>& inflated,
+               const juce::File& folder)
+{
+    for (const auto& files : inflated)
+    {
+        for (const auto& [name, content] : files)
+        {
+            const auto file = folder.getChildFile (name);
+
+            if (name.endsWithChar ('/'))
+            {
+                file.createDirectory();
+                continue;
+            }
+
+            file.getParentDirectory().createDirectory();
+            const auto fd = ::open (file.getFullPathName().toRawUTF8(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            juce::ignoreUnused (::write (fd, content.getData(), content.getSize()));
+            ::close (fd);
+        }
+    }
+}
+
+juce::String row (const juce::String& what, const Figure& f)
+{
+    return what.paddedRight (' ', 52) + juce::String (f.median, 1).paddedLeft (' ', 9)
+         + juce::String (f.min, 1).paddedLeft (' ', 9) + juce::String (f.max, 1).paddedLeft (' ', 9);
+}
+
+juce::String ratio (const juce::String& what, double value, double target)
+{
+    return what.paddedRight (' ', 52) + juce::String (value, 2).paddedLeft (' ', 9) + "   target <= "
+         + juce::String (target, 2) + (value <= target ? "  holds" : "  MISSED");
+}
+
+void installPass (MainComponent& screen, bool uninstall)
+{
+    screen.selected.fill (true);
+    screen.shiftDown = uninstall;
+    screen.runInstallOrUninstall();
+}
+
+long residentKilobytes()
+{
+    long kb = 0;
+    const auto status = juce::File ("/proc/self/status").loadFileAsString();
+
+    for (const auto& line : juce::StringArray::fromLines (status))
+        if (line.startsWith ("VmRSS:"))
+            kb = line.fromFirstOccurrenceOf (":", false, false).trim().getLargeIntValue();
+
+    return kb;
+}
+
+// The memory figure is taken in a child process that does nothing but one install.
+int oneInstall (const juce::File& base)
+{
+    MainComponent screen (base.getChildFile ("appdata"), base.getChildFile ("plugins"));
+    std::cout << "rest " << residentKilobytes() << std::endl;
+    installPass (screen, false);
+    return screen.isFormatInstalled (0) && screen.isFormatInstalled (2) ? 0 : 1;
+}
+
+// Runs this program again to do one install, and returns that process's peak
+// resident size in kilobytes.
+long peakOfOneInstall (const juce::File& base, const juce::File& output)
+{
+    const auto self = juce::File::getSpecialLocation (juce::File::currentExecutableFile).getFullPathName();
+    const auto pid = fork();
+
+    if (pid == 0)
+    {
+        const auto fd = ::open (output.getFullPathName().toRawUTF8(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2 (fd, STDOUT_FILENO);
+        execl (self.toRawUTF8(), self.toRawUTF8(), "--one-install", base.getFullPathName().toRawUTF8(), nullptr);
+        _exit (127);
+    }
+
+    int status = 0;
+    rusage usage {};
+    wait4 (pid, &status, 0, &usage);
+    return usage.ru_maxrss;
+}
+
+void measureLocation (const juce::String& label, const juce::File& base, juce::StringArray& table,
+                      juce::StringArray& ratios, const juce::File& generated)
+{
+    Scratch scratch (base);
+    const auto plugins = scratch.folder.getChildFile ("plugins");
+    const auto appData = scratch.folder.getChildFile ("appdata");
+
+    auto makeScreen = [&] { return std::make_unique<MainComponent> (appData, plugins); };
+    appData.createDirectory();
+    auto screen = makeScreen();
+
+    const auto install = measure ([&] { plugins.deleteRecursively(); settle(); },
+                                  [&] { installPass (*screen, false); });
+    const auto uninstall = measure ([&] { installPass (*screen, false); settle(); },
+                                    [&] { installPass (*screen, true); });
+
+    const auto target = scratch.folder.getChildFile ("tool");
+    const auto withTool = [&] (const juce::String& tool)
+    {
+        return measure ([&] { target.deleteRecursively(); target.createDirectory(); settle(); },
+                        [&]
+                        {
+                            for (const auto& archive : archives)
+                                shell ("cd " + quoted (target) + " && " + tool + " "
+                                       + quoted (generated.getChildFile (archive.name)) + " >/dev/null 2>&1");
+                        });
+    };
+
+    const auto bsdtar = withTool ("bsdtar -xf");
+    const auto unzip = withTool ("unzip -qo");
+
+    const auto removeTree = measure ([&] { installPass (*screen, false); settle(); },
+                                     [&]
+                                     {
+                                         shell ("rm -rf " + quoted (plugins.getChildFile ("VST3/Glass Tundra Lights.vst3"))
+                                                + " " + quoted (plugins.getChildFile ("CLAP/Glass Tundra Lights.clap")) + " "
+                                                + quoted (plugins.getChildFile ("Avid/Audio/Plug-Ins/Glass Tundra Lights.aaxplugin")));
+                                     });
+
+    const auto inflateOnly = measure ([] {}, [] { inflateAll(); });
+    const auto inflated = inflateAll();
+    const auto writeOnly = measure ([&] { target.deleteRecursively(); target.createDirectory(); settle(); },
+                                    [&] { writeAll (inflated, target); });
+    const Figure floor { inflateOnly.median + writeOnly.median, inflateOnly.min + writeOnly.min,
+                         inflateOnly.max + writeOnly.max };
+
+    table.add (row ("install pass, 3 formats (" + label + ")", install));
+    table.add (row ("bsdtar -xf, 3 archives (" + label + ")", bsdtar));
+    table.add (row ("unzip -q, 3 archives (" + label + ")", unzip));
+    table.add (row ("floor: zlib inflate in memory", inflateOnly));
+    table.add (row ("floor: write the same bytes (" + label + ")", writeOnly));
+    table.add (row ("floor: inflate + write (" + label + ")", floor));
+    table.add (row ("uninstall pass, 3 formats (" + label + ")", uninstall));
+    table.add (row ("rm -rf of the 3 items (" + label + ")", removeTree));
+
+    ratios.add (ratio ("install / bsdtar (" + label + ")", install.median / bsdtar.median, 0.9));
+    ratios.add (ratio ("install / unzip (" + label + ")", install.median / unzip.median, 1.0));
+    ratios.add (ratio ("install / floor (" + label + ")", install.median / floor.median, 1.15));
+    ratios.add (ratio ("uninstall / rm -rf (" + label + ")", uninstall.median / removeTree.median, 1.1));
+}
+} // namespace
+
+int main (int argc, char* argv[])
+{
+    const juce::ScopedJuceInitialiser_GUI framework;
+
+    if (argc == 3 && juce::String (argv[1]) == "--one-install")
+        return oneInstall (juce::File (argv[2]));
+
+    if (argc < 3)
+    {
+        std::cerr << "usage: Benchmark <folder of generated archives> <folder on disk>" << std::endl;
+        return 2;
+    }
+
+    const juce::File generated (argv[1]);
+    const juce::File onDisk (argv[2]);
+    juce::StringArray table, ratios;
+
+    table.add (juce::String ("what (milliseconds)").paddedRight (' ', 52) + "   median      min      max");
+    measureLocation ("/dev/shm", juce::File ("/dev/shm"), table, ratios, generated);
+    measureLocation ("disk", onDisk, table, ratios, generated);
+
+    {
+        Scratch scratch (juce::File ("/dev/shm"));
+        const auto appData = scratch.folder.getChildFile ("appdata");
+        const auto plugins = scratch.folder.getChildFile ("plugins");
+        appData.createDirectory();
+
+        std::unique_ptr<MainComponent> screen;
+        const auto construct = measure ([&] { screen = nullptr; }, [&] { screen = std::make_unique<MainComponent> (appData, plugins); });
+        table.add (row ("construct the main component", construct));
+        ratios.add (ratio ("construct the main component (ms)", construct.median, 30.0));
+
+        installPass (*screen, false);
+
+        for (const auto& [width, limit] : { std::pair { 600, 3.0 }, std::pair { 1000, 25.0 }, std::pair { 2000, 25.0 } })
+        {
+            screen->setSize (width, width);
+            juce::Image image (juce::Image::ARGB, width, width, true, juce::SoftwareImageType());
+            const auto paint = measure ([] {},
+                                        [&]
+                                        {
+                                            juce::Graphics g (image);
+                                            screen->paintEntireComponent (g, true);
+                                        });
+            table.add (row ("paint the main screen at " + juce::String (width) + " px, all installed", paint));
+
+            if (width != 1000)
+                ratios.add (ratio ("paint at " + juce::String (width) + " px (ms)", paint.median, limit));
+        }
+    }
+
+    {
+        Scratch scratch (juce::File ("/dev/shm"));
+        scratch.folder.getChildFile ("appdata").createDirectory();
+        const auto output = scratch.folder.getChildFile ("rest.txt");
+        const auto peakMb = (double) peakOfOneInstall (scratch.folder, output) / 1024.0;
+        const auto restMb = (double) output.loadFileAsString().fromFirstOccurrenceOf ("rest ", false, false).getLargeIntValue() / 1024.0;
+        const auto largestArchiveMb = (double) BinaryData::vst3_zipSize / (1024.0 * 1024.0);
+
+        table.add (juce::String ("resident at rest, before the install (MB)").paddedRight (' ', 52) + juce::String (restMb, 1).paddedLeft (' ', 9));
+        table.add (juce::String ("peak resident during one full install (MB)").paddedRight (' ', 52) + juce::String (peakMb, 1).paddedLeft (' ', 9));
+        ratios.add (ratio ("peak / (rest + 2 x largest archive)", peakMb / (restMb + 2.0 * largestArchiveMb), 1.0));
+    }
+
+    std::cout << table.joinIntoString ("\n") << "\n\n" << ratios.joinIntoString ("\n") << std::endl;
+    return 0;
+}
