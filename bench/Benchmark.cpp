@@ -13,8 +13,6 @@
 #include <fcntl.h>
 #include <functional>
 #include <iostream>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -186,13 +184,14 @@ void installPass (MainComponent& screen, bool uninstall)
     screen.runInstallOrUninstall();
 }
 
-long residentKilobytes()
+// A figure of this process's /proc status: VmRSS is the resident size now, VmHWM its peak.
+juce::int64 statusKilobytes (const juce::String& field)
 {
-    long kb = 0;
+    juce::int64 kb = 0;
     const auto status = juce::File ("/proc/self/status").loadFileAsString();
 
     for (const auto& line : juce::StringArray::fromLines (status))
-        if (line.startsWith ("VmRSS:"))
+        if (line.startsWith (field))
             kb = line.fromFirstOccurrenceOf (":", false, false).trim().getLargeIntValue();
 
     return kb;
@@ -202,30 +201,10 @@ long residentKilobytes()
 int oneInstall (const juce::File& base)
 {
     MainComponent screen (base.getChildFile ("appdata"), base.getChildFile ("plugins"));
-    std::cout << "rest " << residentKilobytes() << std::endl;
+    std::cout << "rest " << statusKilobytes ("VmRSS:") << std::endl;
     installPass (screen, false);
+    std::cout << "peak " << statusKilobytes ("VmHWM:") << std::endl;
     return screen.isFormatInstalled (0) && screen.isFormatInstalled (2) ? 0 : 1;
-}
-
-// Runs this program again to do one install, and returns that process's peak
-// resident size in kilobytes.
-long peakOfOneInstall (const juce::File& base, const juce::File& output)
-{
-    const auto self = juce::File::getSpecialLocation (juce::File::currentExecutableFile).getFullPathName();
-    const auto pid = fork();
-
-    if (pid == 0)
-    {
-        const auto fd = ::open (output.getFullPathName().toRawUTF8(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        dup2 (fd, STDOUT_FILENO);
-        execl (self.toRawUTF8(), self.toRawUTF8(), "--one-install", base.getFullPathName().toRawUTF8(), nullptr);
-        _exit (127);
-    }
-
-    int status = 0;
-    rusage usage {};
-    wait4 (pid, &status, 0, &usage);
-    return usage.ru_maxrss;
 }
 
 void measureLocation (const juce::String& label, const juce::File& base, juce::StringArray& table,
@@ -252,7 +231,7 @@ void measureLocation (const juce::String& label, const juce::File& base, juce::S
                         {
                             for (const auto& archive : archives)
                                 shell ("cd " + quoted (target) + " && " + tool + " "
-                                       + quoted (generated.getChildFile (archive.name)) + " >/dev/null 2>&1");
+                                       + quoted (generated.getChildFile (archive.name)) + " >/dev/null 2>&1; true");
                         });
     };
 
@@ -344,9 +323,21 @@ int main (int argc, char* argv[])
     {
         Scratch scratch (juce::File ("/dev/shm"));
         scratch.folder.getChildFile ("appdata").createDirectory();
-        const auto output = scratch.folder.getChildFile ("rest.txt");
-        const auto peakMb = (double) peakOfOneInstall (scratch.folder, output) / 1024.0;
-        const auto restMb = (double) output.loadFileAsString().fromFirstOccurrenceOf ("rest ", false, false).getLargeIntValue() / 1024.0;
+        const auto self = juce::File::getSpecialLocation (juce::File::currentExecutableFile);
+        const auto output = scratch.folder.getChildFile ("memory.txt");
+        shell (quoted (self) + " --one-install " + quoted (scratch.folder) + " > " + quoted (output));
+
+        const auto figures = juce::StringArray::fromLines (output.loadFileAsString());
+        const auto megabytes = [&figures] (const juce::String& name)
+        {
+            for (const auto& line : figures)
+                if (line.startsWith (name + " "))
+                    return (double) line.fromFirstOccurrenceOf (" ", false, false).getLargeIntValue() / 1024.0;
+
+            return 0.0;
+        };
+        const auto restMb = megabytes ("rest");
+        const auto peakMb = megabytes ("peak");
         const auto largestArchiveMb = (double) BinaryData::vst3_zipSize / (1024.0 * 1024.0);
 
         table.add (juce::String ("resident at rest, before the install (MB)").paddedRight (' ', 52) + juce::String (restMb, 1).paddedLeft (' ', 9));

@@ -45,13 +45,15 @@ bool copyEntry (juce::ZipFile& zip, int index, juce::uint32 expectedCrc, const j
     if (out.failedToOpen() || ! out.setPosition (0) || ! out.truncate().wasOk())
         return false;
 
-    juce::HeapBlock<char> buffer (1 << 16);
+    // Large blocks: a plug-in module is written in a few dozen system calls.
+    constexpr int blockSize = 1 << 20;
+    juce::HeapBlock<char> buffer (blockSize);
     juce::int64 written = 0;
     uLong crc = crc32 (0L, Z_NULL, 0);
 
     for (;;)
     {
-        const auto got = in->read (buffer, 1 << 16);
+        const auto got = in->read (buffer, blockSize);
 
         if (got <= 0)
             break;
@@ -97,7 +99,7 @@ juce::File ArchiveInstaller::previousItem() const
     return hasFolder() ? folder.getChildFile ("." + itemName + ".previous") : juce::File();
 }
 
-bool ArchiveInstaller::install (const juce::MemoryBlock& archive) const
+bool ArchiveInstaller::install (const void* archive, size_t size) const
 {
     if (! hasFolder())
         return false;
@@ -106,7 +108,7 @@ bool ArchiveInstaller::install (const juce::MemoryBlock& archive) const
 
     const auto staging = stagingFolder();
     const auto succeeded = staging.createDirectory()
-                        && extract (archive, staging)
+                        && extract (archive, size, staging)
                         && swapIntoPlace (staging.getChildFile (itemName));
 
     removeItem (staging);
@@ -140,10 +142,10 @@ void ArchiveInstaller::removeLeftovers() const
         removeItem (previous);
 }
 
-bool ArchiveInstaller::extract (const juce::MemoryBlock& archive, const juce::File& destination) const
+bool ArchiveInstaller::extract (const void* archive, size_t size, const juce::File& destination) const
 {
-    const auto crcs = ZipCentralDirectory::readCrcs (archive.getData(), archive.getSize());
-    juce::ZipFile zip (new juce::MemoryInputStream (archive, false), true);
+    const auto crcs = ZipCentralDirectory::readCrcs (archive, size);
+    juce::ZipFile zip (new juce::MemoryInputStream (archive, size, false), true);
 
     if (zip.getNumEntries() == 0 || (size_t) zip.getNumEntries() != crcs.size())
         return false;

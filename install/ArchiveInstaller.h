@@ -15,7 +15,8 @@ public:
     // An empty folder means the format has no folder: nothing is ever touched then.
     ArchiveInstaller (const juce::File& pluginFolder, const juce::String& itemName);
 
-    bool install (const juce::MemoryBlock& archive) const;
+    // The archive is read in place: it is not copied.
+    bool install (const void* archive, size_t size) const;
     bool uninstall() const;
 
     // Finishes what an interrupted install left behind: restores the earlier item
@@ -28,7 +29,7 @@ public:
 
 private:
     bool hasFolder() const;
-    bool extract (const juce::MemoryBlock& archive, const juce::File& destination) const;
+    bool extract (const void* archive, size_t size, const juce::File& destination) const;
     bool swapIntoPlace (const juce::File& staged) const;
 
     const juce::File folder;

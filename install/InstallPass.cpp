@@ -4,9 +4,20 @@
 #include "install/ArchiveInstaller.h"
 #include "panels/panel_success.h"
 
+#if JUCE_LINUX || JUCE_BSD
+ #include <sys/mman.h>
+ #include <unistd.h>
+#endif
+
 namespace
 {
-juce::MemoryBlock copyOfArchive (int formatIndex)
+struct Archive
+{
+    const char* data;
+    size_t size;
+};
+
+Archive archiveOf (int formatIndex)
 {
     switch (formatIndex)
     {
@@ -14,6 +25,22 @@ juce::MemoryBlock copyOfArchive (int formatIndex)
         case 1:  return { BinaryData::clap_zip, (size_t) BinaryData::clap_zipSize };
         default: return { BinaryData::aax_zip, (size_t) BinaryData::aax_zipSize };
     }
+}
+
+// Reading an archive pulls its 9.5 MB of the executable into memory; once the format
+// is done those pages are handed back, so the pass never holds more than one archive.
+void releasePages (const Archive& archive)
+{
+   #if JUCE_LINUX || JUCE_BSD
+    const auto pageSize = (std::uintptr_t) sysconf (_SC_PAGESIZE);
+    const auto start = ((std::uintptr_t) archive.data + pageSize - 1) & ~(pageSize - 1);
+    const auto end = ((std::uintptr_t) archive.data + archive.size) & ~(pageSize - 1);
+
+    if (end > start)
+        madvise (reinterpret_cast<void*> (start), end - start, MADV_DONTNEED);
+   #else
+    juce::ignoreUnused (archive);
+   #endif
 }
 } // namespace
 
@@ -29,8 +56,12 @@ void MainComponent::runInstallOrUninstall()
             continue;
 
         const ArchiveInstaller installer (formatFolders[(size_t) index], installedFileName (index));
+        const auto archive = archiveOf (index);
         const auto succeeded = uninstalling ? installer.uninstall()
-                                            : installer.install (copyOfArchive (index));
+                                            : installer.install (archive.data, archive.size);
+
+        if (! uninstalling)
+            releasePages (archive);
 
         processedAny = true;
         allSucceeded = allSucceeded && succeeded;
