@@ -10,6 +10,7 @@ add_library(PluginManagerCore STATIC
     install/PeVersionReader.cpp
     install/PeVersionReader.h
     install/SettingsFile.cpp
+    install/SettingsFile.h
     install/ZipCentralDirectory.cpp
     install/ZipCentralDirectory.h
     main_screen/MainComponent.cpp

@@ -1,9 +1,9 @@
+#include "SettingsFile.h"
+
 #include "main_screen/MainComponent.h"
 
 namespace
 {
-const juce::String settingsFileName { "PluginManagerSettings.txt" };
-
 const juce::String importantNote {
     "These are the paths that all Tovin Drift installers will use for their respective formats. "
     "Edit them to personal taste, but keep in mind that some formats have specific homes. "
@@ -14,46 +14,127 @@ const juce::String importantNote {
 
 // The attribute of each format, by format index.
 const juce::StringArray pathAttributes { "VST3_Path", "CLAP_Path", "AAX_Path" };
+
+// How deep the elements nest, read with just enough of XML's rules to tell tags from
+// text: quoted attribute values, comments, CDATA, declarations and processing
+// instructions do not count.
+bool nestsTooDeep (const juce::String& text)
+{
+    const auto* p = text.toRawUTF8();
+    const auto skipPast = [&p] (const char* end)
+    {
+        const auto* found = strstr (p, end);
+        p = found != nullptr ? found + strlen (end) : p + strlen (p);
+    };
+
+    int depth = 0;
+
+    while (*p != 0)
+    {
+        if (*p != '<')
+        {
+            ++p;
+            continue;
+        }
+
+        if (strncmp (p, "<!--", 4) == 0)
+            skipPast ("-->");
+        else if (strncmp (p, "<![CDATA[", 9) == 0)
+            skipPast ("]]>");
+        else if (p[1] == '?' || p[1] == '!')
+            skipPast (">");
+        else if (p[1] == '/')
+        {
+            --depth;
+            skipPast (">");
+        }
+        else
+        {
+            if (++depth > SettingsFile::deepestNesting)
+                return true;
+
+            // Inside a start tag: a quoted value may hold anything, "/>" closes the element.
+            for (++p; *p != 0 && *p != '>'; ++p)
+            {
+                if (*p == '"' || *p == '\'')
+                {
+                    const auto* close = strchr (p + 1, *p);
+                    p = close != nullptr ? close : p + strlen (p) - 1;
+                }
+                else if (*p == '/' && p[1] == '>')
+                {
+                    --depth;
+                }
+            }
+
+            if (*p == '>')
+                ++p;
+        }
+    }
+
+    return false;
+}
 } // namespace
+
+const juce::String SettingsFile::fileName { "PluginManagerSettings.txt" };
+
+std::optional<std::array<juce::File, 3>> SettingsFile::readFolders (const juce::String& text)
+{
+    if (nestsTooDeep (text))
+        return std::nullopt;
+
+    const auto root = juce::XmlDocument (text).getDocumentElement();
+
+    if (root == nullptr)
+        return std::nullopt;
+
+    std::array<juce::File, 3> folders;
+
+    for (int index = 0; index < 3; ++index)
+    {
+        // A missing attribute leaves the format without a folder; it is never
+        // resolved against the working directory or the file-system root.
+        const auto path = root->getStringAttribute (pathAttributes[index]);
+        folders[(size_t) index] = path.isEmpty() ? juce::File() : juce::File (path);
+    }
+
+    return folders;
+}
+
+juce::XmlElement SettingsFile::makeDocument (const std::array<juce::File, 3>& folders)
+{
+    juce::XmlElement settings ("Plugin_Manager_Settings");
+    settings.setAttribute ("Important_Note:", importantNote);
+    settings.setAttribute ("CLAP_Path", folders[1].getFullPathName());
+    settings.setAttribute ("VST3_Path", folders[0].getFullPathName());
+    settings.setAttribute ("AAX_Path", folders[2].getFullPathName());
+    return settings;
+}
 
 // Every installer of the maker shares one settings file naming the plug-in folders:
 // read it when it is there, otherwise write it with the folders in force now.
 void MainComponent::loadOrCreateSettings()
 {
     settingsFolder = applicationDataFolder.getChildFile ("Tovin Drift");
-    const auto settingsFile = settingsFolder.getChildFile (settingsFileName);
+    const auto settingsFile = settingsFolder.getChildFile (SettingsFile::fileName);
 
     if (settingsFile.existsAsFile())
     {
-        const auto root = juce::XmlDocument (settingsFile).getDocumentElement();
+        const auto folders = SettingsFile::readFolders (settingsFile.loadFileAsString());
 
-        if (root == nullptr)
+        if (! folders.has_value())
             return;
 
-        for (int index = 0; index < 3; ++index)
-        {
-            const auto path = root->getStringAttribute (pathAttributes[index]);
+        formatFolders = *folders;
 
-            // A missing attribute leaves the format without a folder; it is never
-            // resolved against the working directory or the file-system root.
-            formatFolders[(size_t) index] = path.isEmpty() ? juce::File() : juce::File (path);
-
-            auto& folder = formatFolders[(size_t) index];
-
+        for (const auto& folder : formatFolders)
             if (folder != juce::File() && ! folder.exists())
                 folder.createDirectory();
-        }
 
         return;
     }
 
-    juce::XmlElement settings ("Plugin_Manager_Settings");
-    settings.setAttribute ("Important_Note:", importantNote);
-    settings.setAttribute ("CLAP_Path", formatFolders[1].getFullPathName());
-    settings.setAttribute ("VST3_Path", formatFolders[0].getFullPathName());
-    settings.setAttribute ("AAX_Path", formatFolders[2].getFullPathName());
-
     // On a fresh machine the maker's folder does not exist yet.
     settingsFolder.createDirectory();
-    settings.writeTo (settingsFile, juce::XmlElement::TextFormat());
+    SettingsFile::makeDocument (formatFolders).writeTo (settingsFile, juce::XmlElement::TextFormat());
 }

@@ -520,3 +520,21 @@ TEST_CASE ("Damaged or hostile images give an empty version", "[pe]")
         CHECK (PeVersionReader::readFileVersion (folder.getFile()) == "");
     }
 }
+
+// Writes the version reader's fuzzing seeds from the hand-made images; run on purpose
+// only: SEED_DIR=tests/fuzz/corpus/PeVersionReader build/tests/Tests "[.seeds]"
+TEST_CASE ("Write the version reader's fuzzing seeds", "[.seeds]")
+{
+    const juce::File folder (juce::SystemStats::getEnvironmentVariable ("SEED_DIR", {}));
+    REQUIRE (folder.createDirectory());
+
+    const auto write = [&folder] (const juce::String& name, const Bytes& bytes)
+    {
+        REQUIRE (folder.getChildFile (name).replaceWithData (bytes.data(), bytes.size()));
+    };
+
+    write ("pe32-version", makeImage (false).bytes);
+    write ("pe32plus-version", makeImage (true).bytes);
+    write ("pe32plus-no-resources", makeImage (true, Content::noResources).bytes);
+    write ("pe32-no-version-type", makeImage (false, Content::noVersionType).bytes);
+}

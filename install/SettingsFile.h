@@ -1,0 +1,28 @@
+#pragma once
+
+#include <juce_core/juce_core.h>
+
+#include <array>
+#include <optional>
+
+// The shared settings file of every installer of the maker: its location, its text,
+// and the plug-in folders it names.
+class SettingsFile final
+{
+public:
+    static const juce::String fileName;
+
+    // The folder of each format, by format index, as the text names them: a missing
+    // attribute gives an empty File. Nothing when the text is not a readable document.
+    static std::optional<std::array<juce::File, 3>> readFolders (const juce::String& text);
+
+    // The document a first start writes, naming the folders in force.
+    static juce::XmlElement makeDocument (const std::array<juce::File, 3>& folders);
+
+    // Elements nested deeper than this are not a settings file but an attack on the
+    // parser, which descends once per level.
+    static constexpr int deepestNesting = 256;
+
+private:
+    SettingsFile() = delete;
+};
