@@ -26,6 +26,8 @@ add_library(PluginManagerCore STATIC
     panels/panel_success.h
     panels/panel_support.cpp
     panels/panel_support.h
+    theme/Artwork.cpp
+    theme/Artwork.h
     theme/CustomLookAndFeel.cpp
     theme/CustomLookAndFeel.h
     theme/Palette.h)

@@ -6,6 +6,7 @@
 #include "panels/panel_eula.h"
 #include "panels/panel_success.h"
 #include "panels/panel_support.h"
+#include "theme/Artwork.h"
 #include "theme/Palette.h"
 
 const juce::StringArray extraNames { "EULA", "MANUAL", "WEBSITE", "SUPPORT" };
@@ -25,14 +26,14 @@ MainComponent::MainComponent (const juce::File& applicationData, const juce::Fil
     unit = 9.0f;
     shiftDown = false;
 
-    formatIcons[0] = makeIcon (BinaryData::icon_vst3_svg, BinaryData::icon_vst3_svgSize);
-    formatIcons[1] = makeIcon (BinaryData::icon_clap_svg, BinaryData::icon_clap_svgSize);
-    formatIcons[2] = makeIcon (BinaryData::icon_aax_svg, BinaryData::icon_aax_svgSize);
-    extraIcons[0] = makeIcon (BinaryData::icon_eula_svg, BinaryData::icon_eula_svgSize);
-    extraIcons[1] = makeIcon (BinaryData::icon_manual_svg, BinaryData::icon_manual_svgSize);
-    extraIcons[2] = makeIcon (BinaryData::icon_web_svg, BinaryData::icon_web_svgSize);
-    extraIcons[3] = makeIcon (BinaryData::icon_help_svg, BinaryData::icon_help_svgSize);
-    extraIcons[4] = makeIcon (BinaryData::icon_install_svg, BinaryData::icon_install_svgSize);
+    formatIcons[0] = Artwork::charcoalIcon (BinaryData::icon_vst3_svg, BinaryData::icon_vst3_svgSize);
+    formatIcons[1] = Artwork::charcoalIcon (BinaryData::icon_clap_svg, BinaryData::icon_clap_svgSize);
+    formatIcons[2] = Artwork::charcoalIcon (BinaryData::icon_aax_svg, BinaryData::icon_aax_svgSize);
+    extraIcons[0] = Artwork::charcoalIcon (BinaryData::icon_eula_svg, BinaryData::icon_eula_svgSize);
+    extraIcons[1] = Artwork::charcoalIcon (BinaryData::icon_manual_svg, BinaryData::icon_manual_svgSize);
+    extraIcons[2] = Artwork::charcoalIcon (BinaryData::icon_web_svg, BinaryData::icon_web_svgSize);
+    extraIcons[3] = Artwork::charcoalIcon (BinaryData::icon_help_svg, BinaryData::icon_help_svgSize);
+    extraIcons[4] = Artwork::charcoalIcon (BinaryData::icon_install_svg, BinaryData::icon_install_svgSize);
 
     platformSuffix = " for Windows";
 
@@ -99,22 +100,7 @@ juce::File MainComponent::platformPluginFolderBase()
 
 std::unique_ptr<juce::TextButton> MainComponent::makeButton (const juce::String& name)
 {
-    auto button = std::make_unique<juce::TextButton> (juce::String());
-    addAndMakeVisible (*button);
-    button->setName (name);
-    button->setAlpha (0.0f);
-    button->addListener (this);
-    return button;
-}
-
-std::unique_ptr<juce::Drawable> MainComponent::makeIcon (const char* data, int size) const
-{
-    auto icon = juce::Drawable::createFromImageData (data, (size_t) size);
-
-    if (icon != nullptr)
-        icon->replaceColour (juce::Colours::black, paletteCharcoal);
-
-    return icon;
+    return Artwork::transparentButton (*this, *this, name);
 }
 
 //==============================================================================

@@ -84,7 +84,6 @@ private:
     void removeInstallLeftovers() const;
 
     std::unique_ptr<juce::TextButton> makeButton (const juce::String& name);
-    std::unique_ptr<juce::Drawable> makeIcon (const char* data, int size) const;
     void showResultPanel (bool success);
 
     template <typename Panel>

@@ -12,17 +12,6 @@ void OverlayPage::paintCloseMark (juce::Graphics& g, const juce::Button& closeBu
     g.drawText ("X", r, juce::Justification::centred, true);
 }
 
-std::unique_ptr<juce::TextButton> OverlayPage::makeButton (juce::Component& page, juce::Button::Listener& listener,
-                                                         const juce::String& name)
-{
-    auto button = std::make_unique<juce::TextButton> (juce::String());
-    page.addAndMakeVisible (*button);
-    button->setName (name);
-    button->setAlpha (0.0f);
-    button->addListener (&listener);
-    return button;
-}
-
 // A page closes by leaving the screen; its owner keeps it until it is opened again.
 void OverlayPage::close (juce::Component& page)
 {

@@ -2,14 +2,12 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
-// What the full-screen pages share: the transparent buttons they paint their looks
-// under, the round "X" close mark in the top right corner, and closing by leaving the screen.
+// What the full-screen pages share: the round "X" close mark in the top right corner,
+// and closing by leaving the screen.
 class OverlayPage final
 {
 public:
     static void paintCloseMark (juce::Graphics&, const juce::Button& closeButton, float unit);
-    static std::unique_ptr<juce::TextButton> makeButton (juce::Component& page, juce::Button::Listener&,
-                                                         const juce::String& name);
     static void close (juce::Component& page);
 
 private:

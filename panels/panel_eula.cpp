@@ -1,6 +1,7 @@
 #include "panel_eula.h"
 
 #include "OverlayPage.h"
+#include "theme/Artwork.h"
 #include "theme/Palette.h"
 
 panel_eula::panel_eula (juce::String agreement)
@@ -13,7 +14,7 @@ panel_eula::panel_eula (juce::String agreement)
     eulaEditor->setColour (juce::TextEditor::outlineColourId, paletteNearBlack);
     eulaEditor->setColour (juce::TextEditor::focusedOutlineColourId, paletteNearBlack);
 
-    closeButton = OverlayPage::makeButton (*this, *this, "X");
+    closeButton = Artwork::transparentButton (*this, *this, "X");
 }
 
 panel_eula::~panel_eula()

@@ -3,6 +3,7 @@
 #include "BinaryData.h"
 #include "OverlayPage.h"
 #include "app/InstallerIdentity.h"
+#include "theme/Artwork.h"
 #include "theme/Palette.h"
 
 const juce::String panel_support::discordInvitation { "https://discord.gg/tovindrift" };
@@ -10,16 +11,6 @@ const juce::String panel_support::supportAddress { "support@tovindrift.com" };
 
 namespace
 {
-std::unique_ptr<juce::Drawable> makeIcon (const char* data, int size)
-{
-    auto icon = juce::Drawable::createFromImageData (data, (size_t) size);
-
-    if (icon != nullptr)
-        icon->replaceColour (juce::Colours::black, paletteCharcoal);
-
-    return icon;
-}
-
 juce::Colour faceShade (const juce::Button& button)
 {
     if (button.isMouseButtonDown())
@@ -31,12 +22,12 @@ juce::Colour faceShade (const juce::Button& button)
 
 panel_support::panel_support()
 {
-    discordIcon = makeIcon (BinaryData::icon_discord_svg, BinaryData::icon_discord_svgSize);
-    mailIcon = makeIcon (BinaryData::icon_mail_svg, BinaryData::icon_mail_svgSize);
+    discordIcon = Artwork::charcoalIcon (BinaryData::icon_discord_svg, BinaryData::icon_discord_svgSize);
+    mailIcon = Artwork::charcoalIcon (BinaryData::icon_mail_svg, BinaryData::icon_mail_svgSize);
 
-    closeButton = OverlayPage::makeButton (*this, *this, "X");
-    discordButton = OverlayPage::makeButton (*this, *this, "DISCORD");
-    mailButton = OverlayPage::makeButton (*this, *this, "MAIL");
+    closeButton = Artwork::transparentButton (*this, *this, "X");
+    discordButton = Artwork::transparentButton (*this, *this, "DISCORD");
+    mailButton = Artwork::transparentButton (*this, *this, "MAIL");
 }
 
 panel_support::~panel_support()

@@ -66,3 +66,26 @@ TEST_CASE ("A disk that fills up in the middle of a module keeps the earlier ins
 
     run ("umount " + quoted (folder));
 }
+
+TEST_CASE ("A bundle whose inner folder cannot be changed keeps everything outside the item", "[mounts]")
+{
+    requireMounts();
+    TestInstaller installer;
+    installer.start();
+    REQUIRE (installer.pass ({ 0 }));
+
+    const auto inner = installer.target (0).getChildFile ("Contents/x86_64-win");
+    REQUIRE (run ("mount --bind " + quoted (inner) + " " + quoted (inner)));
+    REQUIRE (run ("mount -o remount,bind,ro " + quoted (inner)));
+    const auto before = installer.scratch.snapshot();
+
+    CHECK_FALSE (installer.pass ({ 0 }, true));
+    CHECK (inner.getChildFile ("Glass Tundra Lights.vst3").existsAsFile());
+
+    run ("umount " + quoted (inner));
+
+    // What could be removed is gone; nothing beside the item changed.
+    for (const auto& line : installer.scratch.snapshot())
+        if (! line.startsWith ("plugins/VST3/Glass Tundra Lights.vst3"))
+            CHECK (before.contains (line));
+}
