@@ -6,24 +6,22 @@ start_app
 
 click_at 150 210   # VST3 row
 click_at 440 210   # CLAP row
-shot=$(screenshot selected)
-check "a clicked row gets the yellow outline" pixel_is "$shot" 24 210 211,197,95
+see "a clicked row gets the yellow outline" 24 210 211,197,95
 
 click_at 546 471   # INSTALL
+see "the notice box shows over the screen" 350 350 0,0,0
 shot=$(screenshot installed)
 check "the VST3 bundle is on disk" test -f "$plugins/VST3/Glass Tundra Lights.vst3/Contents/x86_64-win/Glass Tundra Lights.vst3"
 check "the CLAP module is on disk" test -f "$plugins/CLAP/Glass Tundra Lights.clap"
 check "AAX was not selected and stays away" test ! -e "$plugins/AAX/Glass Tundra Lights.aaxplugin"
-check "the notice box shows over the screen" pixel_is "$shot" 350 350 0,0,0
 check "the installed rows turn blue" pixel_is "$shot" 560 200 2,135,196
 
 click_at 150 282   # the AAX row, through the fading notice
-check "a click during the fade reaches the row under it" pixel_is "$(screenshot clicked_during_fade)" 24 282 211,197,95
+see "a click during the fade reaches the row under it" 24 282 211,197,95
 click_at 150 282
 
-sleep 3.5
-shot=$(screenshot after_fade)
-check "the notice is gone after the fade" pixel_is "$shot" 350 350 17,17,17
+sleep 3
+see "the notice is gone after the fade" 350 350 17,17,17
 
 click_at 150 210
 click_at 440 210

@@ -7,8 +7,8 @@ point_at 300 590
 main=$(screenshot main_before_pages)
 
 click_at 54 471   # EULA
+see "the licence page covers the rows" 280 200 17,17,17
 eula=$(screenshot licence_page)
-check "the licence page covers the rows" pixel_is "$eula" 280 200 17,17,17
 check "its heading is painted" region_differs "$main" "$eula" 24 10 200 30
 
 point_at 552 33
@@ -16,24 +16,22 @@ hover=$(screenshot licence_close_hover)
 check "the close mark brightens under the pointer" region_differs "$eula" "$hover" 540 21 24 24
 
 click_at 531 12   # a corner of the close square, outside the drawn circle
-closed=$(screenshot licence_closed)
-check "the close square closes the licence page" pixel_is "$closed" 280 200 71,69,69
+see "the close square closes the licence page" 280 200 71,69,69
 
 click_at 261 471  # SUPPORT
+see "the support page covers the rows" 280 200 17,17,17
+see "its DISCORD face rests half-transparent" 63 120 94,92,92
 support=$(screenshot support_page)
-check "the support page covers the rows" pixel_is "$support" 280 200 17,17,17
-check "its DISCORD face rests half-transparent" pixel_is "$support" 63 120 94,92,92
 point_at 90 120
-check "its DISCORD face deepens under the pointer" pixel_is "$(screenshot support_discord_hover)" 63 120 131,128,128
+see "its DISCORD face deepens under the pointer" 63 120 131,128,128
 xdotool mousedown 1
-sleep 0.3
-check "its DISCORD face turns green while pressed" pixel_is "$(screenshot support_discord_pressed)" 63 120 134,207,122
+see "its DISCORD face turns green while pressed" 63 120 134,207,122
 point_at 300 590   # let go away from the button, so no browser opens
 xdotool mouseup 1
 check "the about text is painted" region_differs "$main" "$support" 60 390 480 60
 
 click_at 552 33
-check "the close mark closes the support page" pixel_is "$(screenshot support_closed)" 280 200 71,69,69
+see "the close mark closes the support page" 280 200 71,69,69
 
 close_window
 check "closing ends the process with status 0" test "$exit_status" = 0

@@ -9,16 +9,15 @@ check "the window's content starts at 600 by 600" test "$(window_size)" = 600x60
 screenshot window_600 >/dev/null
 
 xdotool windowsize "$window" 800 700
-sleep 1.5
-check "a resize by the window manager ends square" test "$(window_size)" = 800x800
+check "a resize by the window manager ends square" size_becomes 800x800
+sleep 0.5
 
 shot=$(screenshot window_800)
 check "the screen scales with the window: top bar" pixel_is "$shot" 400 4 0,148,216
 check "the screen scales with the window: formats rule" pixel_is "$shot" 400 221 170,166,166
 
 xdotool windowsize "$window" 780 700
-sleep 1.5
-check "a resize that mostly changes the height ends square on the height" test "$(window_size)" = 700x700
+check "a resize that mostly changes the height ends square on the height" size_becomes 700x700
 
 close_window
 check "closing the window ends the process with status 0" test "$exit_status" = 0

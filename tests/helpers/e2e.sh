@@ -52,6 +52,16 @@ window_size() {
     xwininfo -id "$window" | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w "x" h }'
 }
 
+# Waits a few seconds for the content area to reach a size.
+size_becomes() {
+    for _ in $(seq 50); do
+        [ "$(window_size)" = "$1" ] && return 0
+        sleep 0.1
+    done
+    echo "  the content area is $(window_size)" >&2
+    return 1
+}
+
 # Moves the real pointer to a point of the content area (pixels from its top left).
 point_at() { xdotool mousemove --window "$window" "$1" "$2"; sleep 0.3; }
 click_at() { point_at "$1" "$2"; xdotool click 1; sleep 0.4; }
@@ -86,6 +96,19 @@ region_differs() {
 
 # Closes the window as a user does and leaves the process's exit status in exit_status.
 region_same() { ! region_differs "$@"; }
+
+# Checks a pixel of the window, looking again for a few seconds while the program
+# catches up: a busy machine may take a while to repaint.
+see() {
+    local what=$1 x=$2 y=$3 colour=$4 shot
+    for _ in $(seq 30); do
+        shot=$(screenshot "see")
+        pixel_is "$shot" "$x" "$y" "$colour" 2>/dev/null && { echo "ok: $what"; return 0; }
+        sleep 0.2
+    done
+    pixel_is "$shot" "$x" "$y" "$colour" || true
+    fail "$what"
+}
 
 close_window() {
     xdotool windowactivate --sync "$window" >/dev/null 2>&1 || true
