@@ -16,9 +16,17 @@ bool removeItem (const juce::File& item)
     return item.deleteRecursively (false);
 }
 
-// Entry names use backslashes; an entry may only ever land inside the item.
+// Entry names use backslashes; an entry may only ever land inside the item. The name
+// comes back rebuilt from its parts, with no doubled separators: the framework's path
+// handling loops forever on some names that have them.
 juce::String checkedEntryPath (const juce::String& name, const juce::String& itemName)
 {
+    // The framework keeps an entry name's bytes as they are, valid UTF-8 or not.
+    const auto* bytes = name.toRawUTF8();
+
+    if (! juce::CharPointer_UTF8::isValidString (bytes, (int) strlen (bytes)))
+        return {};
+
     const auto path = name.replaceCharacter ('\\', '/');
 
     if (path.startsWithChar ('/') || (path.length() >= 2 && path[1] == ':'))
@@ -29,7 +37,7 @@ juce::String checkedEntryPath (const juce::String& name, const juce::String& ite
     if (parts.isEmpty() || parts[0] != itemName || parts.contains (".."))
         return {};
 
-    return path;
+    return parts.joinIntoString ("/") + (path.endsWithChar ('/') ? "/" : "");
 }
 
 bool copyEntry (juce::ZipFile& zip, int index, juce::uint32 expectedCrc, const juce::File& file)

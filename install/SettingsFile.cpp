@@ -74,6 +74,32 @@ bool nestsTooDeep (const juce::String& text)
 
     return false;
 }
+// Runs of separators become one, but for the two that open a network path on Windows.
+// The framework's own clean-up of doubled separators never ends on some paths with
+// characters beyond ASCII, so the path reaches it without any.
+juce::String collapseSeparators (const juce::String& path)
+{
+    const auto isSeparator = [] (juce::juce_wchar c)
+    {
+        return c == '/' || (c == '\\' && juce::File::getSeparatorChar() == '\\');
+    };
+
+    juce::String result;
+    auto previousWasSeparator = false;
+    int index = 0;
+
+    for (auto p = path.getCharPointer(); ! p.isEmpty(); ++p, ++index)
+    {
+        const auto separator = isSeparator (*p);
+
+        if (! (separator && previousWasSeparator && index > 1))
+            result += juce::String::charToString (*p);
+
+        previousWasSeparator = separator;
+    }
+
+    return result;
+}
 } // namespace
 
 const juce::String SettingsFile::fileName { "PluginManagerSettings.txt" };
@@ -95,7 +121,7 @@ std::optional<std::array<juce::File, 3>> SettingsFile::readFolders (const juce::
         // A missing attribute leaves the format without a folder; it is never
         // resolved against the working directory or the file-system root.
         const auto path = root->getStringAttribute (pathAttributes[index]);
-        folders[(size_t) index] = path.isEmpty() ? juce::File() : juce::File (path);
+        folders[(size_t) index] = path.isEmpty() ? juce::File() : juce::File (collapseSeparators (path));
     }
 
     return folders;

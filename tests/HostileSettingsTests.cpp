@@ -107,6 +107,14 @@ TEST_CASE ("Odd but readable settings files are used as they say", "[settings][h
         CHECK (installer.folder (1).isDirectory());
     }
 
+    SECTION ("doubled separators in a path with characters beyond ASCII")
+    {
+        startWith (installer, juce::String::fromUTF8 ("<Plugin_Manager_Settings VST3_Path=\"") + mine
+                                  + juce::String::fromUTF8 ("/M\xc3\xbcller//VST3///\"/>"));
+        CHECK (installer.folder (0).getFullPathName() == mine + juce::String::fromUTF8 ("/M\xc3\xbcller/VST3"));
+        CHECK (installer.folder (0).isDirectory());
+    }
+
     SECTION ("line breaks and bytes that are not UTF-8 in a path")
     {
         juce::MemoryOutputStream out;

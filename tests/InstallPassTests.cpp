@@ -24,7 +24,8 @@ juce::MemoryBlock zipOf (std::initializer_list<std::pair<const char*, const char
     juce::ZipFile::Builder builder;
 
     for (const auto& [name, content] : entries)
-        builder.addEntry (new juce::MemoryInputStream (content, strlen (content), true), 9, name, {});
+        builder.addEntry (new juce::MemoryInputStream (content, strlen (content), true), 9, juce::String::fromUTF8 (name),
+                          juce::Time (2024, 0, 1, 12, 0));
 
     juce::MemoryOutputStream out;
     builder.writeToStream (out, nullptr);
@@ -196,6 +197,16 @@ TEST_CASE ("Archives whose entries would leave the item are refused", "[install]
     check ("C:\\evil.txt");
     check ("Other.clap");
     check ("Item.clap.more/evil.txt");
+    check ("Item.clap/\xff\xfe.txt");
+}
+
+TEST_CASE ("Doubled separators and characters beyond ASCII in entry names", "[install]")
+{
+    ScratchFolder scratch;
+    const ArchiveInstaller installer (scratch / "CLAP", "Item.clap");
+
+    CHECK (installFrom (installer, zipOf ({ { "Item.clap\\M\xc3\xbcller\\\\a.txt", "a" } })));
+    CHECK (installer.target().getChildFile (juce::String::fromUTF8 ("M\xc3\xbcller/a.txt")).loadFileAsString() == "a");
 }
 
 TEST_CASE ("A corrupt archive leaves the earlier install exactly as it was", "[install]")

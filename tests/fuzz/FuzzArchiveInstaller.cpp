@@ -4,14 +4,16 @@
 #include "install/ArchiveInstaller.h"
 
 #include <cstdlib>
+#include <unistd.h>
 
 namespace
 {
 const juce::File& scratch()
 {
-    static const auto folder = juce::File ("/dev/shm").exists()
-                                   ? juce::File ("/dev/shm").getChildFile ("plugin-manager-fuzz-" + juce::String (juce::Process::getProcessId()))
-                                   : juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("plugin-manager-fuzz");
+    // In memory where there is a tmpfs: the target writes for every input.
+    const juce::File shm ("/dev/shm");
+    const auto base = shm.isDirectory() ? shm : juce::File::getSpecialLocation (juce::File::tempDirectory);
+    static const auto folder = base.getChildFile ("plugin-manager-fuzz-" + juce::String ((int) getpid()));
     return folder;
 }
 

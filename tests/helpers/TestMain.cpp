@@ -1,8 +1,17 @@
 #include <catch2/catch_session.hpp>
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include <iostream>
+
 int main (int argc, char* argv[])
 {
+    // Components here are drawn and animated as on a real desktop, which needs one.
+    if (juce::SystemStats::getEnvironmentVariable ("DISPLAY", {}).isEmpty())
+    {
+        std::cerr << "The tests need an X display; ctest starts one for them (see tests/CMakeLists.txt)." << std::endl;
+        return 1;
+    }
+
     // One framework instance for the whole run: a message thread, fonts and the desktop.
     const juce::ScopedJuceInitialiser_GUI framework;
 
