@@ -28,7 +28,7 @@ ctest --test-dir "$build" --output-on-failure -j 2
 # sanitizers, and the fuzz targets run for a bounded time each.
 sanitized="$root/build-sanitize"
 cmake -S "$root" -B "$sanitized" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-      -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DPLUGIN_MANAGER_SANITIZE=ON >/dev/null
+      -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DPLUGIN_MANAGER_SANITIZE=ON -DTEST_DISPLAY=:73 >/dev/null
 cmake --build "$sanitized"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir "$sanitized" --output-on-failure -j 2
