@@ -11,6 +11,8 @@ add_library(PluginManagerCore STATIC
     install/PeVersionReader.h
     install/SettingsFile.cpp
     install/SettingsFile.h
+    install/TextDecoding.cpp
+    install/TextDecoding.h
     install/ZipCentralDirectory.cpp
     install/ZipCentralDirectory.h
     main_screen/MainComponent.cpp

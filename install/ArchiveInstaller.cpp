@@ -1,5 +1,6 @@
 #include "ArchiveInstaller.h"
 
+#include "TextDecoding.h"
 #include "ZipCentralDirectory.h"
 
 #include <zlib.h>
@@ -24,7 +25,7 @@ juce::String checkedEntryPath (const juce::String& name, const juce::String& ite
     // The framework keeps an entry name's bytes as they are, valid UTF-8 or not.
     const auto* bytes = name.toRawUTF8();
 
-    if (! juce::CharPointer_UTF8::isValidString (bytes, (int) strlen (bytes)))
+    if (! TextDecoding::isStrictUtf8 (bytes, strlen (bytes)))
         return {};
 
     const auto path = name.replaceCharacter ('\\', '/');

@@ -1,5 +1,6 @@
 #include "SettingsFile.h"
 
+#include "TextDecoding.h"
 #include "main_screen/MainComponent.h"
 
 namespace
@@ -104,12 +105,19 @@ juce::String collapseSeparators (const juce::String& path)
 
 const juce::String SettingsFile::fileName { "PluginManagerSettings.txt" };
 
-std::optional<std::array<juce::File, 3>> SettingsFile::readFolders (const juce::String& text)
+std::optional<std::array<juce::File, 3>> SettingsFile::readFolders (const juce::MemoryBlock& content)
 {
-    if (nestsTooDeep (text))
+    const auto text = TextDecoding::decodeFile (content);
+
+    // A settings file has no use for a document type declaration, and the framework's
+    // handling of one (and of its entities) is more than a hostile file should reach.
+    if (nestsTooDeep (text) || text.contains ("<!DOCTYPE"))
         return std::nullopt;
 
-    const auto root = juce::XmlDocument (text).getDocumentElement();
+    // The framework's parser looks a few characters past a "<" without checking for
+    // the end of the text; white space at the end, which XML ignores, keeps those
+    // looks inside it.
+    const auto root = juce::XmlDocument (text + "\n\n\n\n\n\n\n\n").getDocumentElement();
 
     if (root == nullptr)
         return std::nullopt;
@@ -146,7 +154,8 @@ void MainComponent::loadOrCreateSettings()
 
     if (settingsFile.existsAsFile())
     {
-        const auto folders = SettingsFile::readFolders (settingsFile.loadFileAsString());
+        juce::MemoryBlock content;
+        const auto folders = settingsFile.loadFileAsData (content) ? SettingsFile::readFolders (content) : std::nullopt;
 
         if (! folders.has_value())
             return;

@@ -12,9 +12,9 @@ class SettingsFile final
 public:
     static const juce::String fileName;
 
-    // The folder of each format, by format index, as the text names them: a missing
-    // attribute gives an empty File. Nothing when the text is not a readable document.
-    static std::optional<std::array<juce::File, 3>> readFolders (const juce::String& text);
+    // The folder of each format, by format index, as the file's content names them: a
+    // missing attribute gives an empty File. Nothing when it is not a readable document.
+    static std::optional<std::array<juce::File, 3>> readFolders (const juce::MemoryBlock& content);
 
     // The document a first start writes, naming the folders in force.
     static juce::XmlElement makeDocument (const std::array<juce::File, 3>& folders);

@@ -6,9 +6,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
 {
-    const auto text = juce::String::createStringFromData (data, (int) size);
-
-    if (const auto folders = SettingsFile::readFolders (text))
+    if (const auto folders = SettingsFile::readFolders (juce::MemoryBlock (data, size)))
         for (const auto& folder : *folders)
             if (folder != juce::File() && ! juce::File::isAbsolutePath (folder.getFullPathName()))
                 std::abort();
