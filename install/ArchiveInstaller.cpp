@@ -33,9 +33,14 @@ juce::String checkedEntryPath (const juce::String& name, const juce::String& ite
     if (path.startsWithChar ('/') || (path.length() >= 2 && path[1] == ':'))
         return {};
 
-    const auto parts = juce::StringArray::fromTokens (path, "/", {});
+    auto parts = juce::StringArray::fromTokens (path, "/", {});
+    parts.removeEmptyStrings();
 
-    if (parts.isEmpty() || parts[0] != itemName || parts.contains (".."))
+    // Names of nothing but dots mean "here" or "up" somewhere, and the framework's path
+    // handling cannot address some of the others once they exist.
+    const auto onlyDots = [] (const juce::String& part) { return part.containsOnly ("."); };
+
+    if (parts.isEmpty() || parts[0] != itemName || std::any_of (parts.begin(), parts.end(), onlyDots))
         return {};
 
     return parts.joinIntoString ("/") + (path.endsWithChar ('/') ? "/" : "");

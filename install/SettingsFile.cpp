@@ -3,6 +3,9 @@
 #include "TextDecoding.h"
 #include "main_screen/MainComponent.h"
 
+#include <string>
+#include <vector>
+
 namespace
 {
 const juce::String importantNote {
@@ -16,65 +19,178 @@ const juce::String importantNote {
 // The attribute of each format, by format index.
 const juce::StringArray pathAttributes { "VST3_Path", "CLAP_Path", "AAX_Path" };
 
-// How deep the elements nest, read with just enough of XML's rules to tell tags from
-// text: quoted attribute values, comments, CDATA, declarations and processing
-// instructions do not count.
-bool nestsTooDeep (const juce::String& text)
+// The framework's XML reader is meant for documents that are well formed; on some
+// malformed text it reads past the end or never stops. So the text first has to pass
+// this plain reading of XML's structure, which needs no recursion and no look-ahead
+// past the end: a prolog of declarations, comments and white space, one root element
+// whose tags nest properly (not too deep) with quoted attribute values, and nothing
+// after it but comments and white space. No document type declaration: a settings
+// file has no use for one, and entities are more than a hostile file should reach.
+class PlainXmlShape final
 {
-    const auto* p = text.toRawUTF8();
-    const auto skipPast = [&p] (const char* end)
+public:
+    explicit PlainXmlShape (const char* text) : p (text) {}
+
+    bool isWellFormed()
+    {
+        skipMisc();
+
+        if (! readStartTag())
+            return false;
+
+        while (! open.empty())
+            if (! readContent())
+                return false;
+
+        skipMisc();
+        return *p == 0;
+    }
+
+private:
+    static bool isNameStart (char c) { return juce::CharacterFunctions::isLetter (c) || c == '_' || c == ':' || (c & 0x80) != 0; }
+    static bool isNameChar (char c) { return isNameStart (c) || juce::CharacterFunctions::isDigit (c) || c == '-' || c == '.'; }
+    static bool isSpace (char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+    bool startsWith (const char* s) const { return strncmp (p, s, strlen (s)) == 0; }
+    void skipSpace() { while (isSpace (*p)) ++p; }
+
+    bool skipPast (const char* end)
     {
         const auto* found = strstr (p, end);
-        p = found != nullptr ? found + strlen (end) : p + strlen (p);
-    };
 
-    int depth = 0;
+        if (found == nullptr)
+            return false;
 
-    while (*p != 0)
+        p = found + strlen (end);
+        return true;
+    }
+
+    // White space, comments and processing instructions, before and after the root.
+    void skipMisc()
     {
-        if (*p != '<')
+        for (;;)
         {
-            ++p;
-            continue;
-        }
+            skipSpace();
 
-        if (strncmp (p, "<!--", 4) == 0)
-            skipPast ("-->");
-        else if (strncmp (p, "<![CDATA[", 9) == 0)
-            skipPast ("]]>");
-        else if (p[1] == '?' || p[1] == '!')
-            skipPast (">");
-        else if (p[1] == '/')
-        {
-            --depth;
-            skipPast (">");
-        }
-        else
-        {
-            if (++depth > SettingsFile::deepestNesting)
-                return true;
+            if (startsWith ("<!--") && skipPast ("-->"))
+                continue;
 
-            // Inside a start tag: a quoted value may hold anything, "/>" closes the element.
-            for (++p; *p != 0 && *p != '>'; ++p)
-            {
-                if (*p == '"' || *p == '\'')
-                {
-                    const auto* close = strchr (p + 1, *p);
-                    p = close != nullptr ? close : p + strlen (p) - 1;
-                }
-                else if (*p == '/' && p[1] == '>')
-                {
-                    --depth;
-                }
-            }
+            if (startsWith ("<?") && skipPast ("?>"))
+                continue;
 
-            if (*p == '>')
-                ++p;
+            return;
         }
     }
 
-    return false;
-}
+    std::string readName()
+    {
+        const auto* start = p;
+
+        if (! isNameStart (*p))
+            return {};
+
+        while (isNameChar (*p))
+            ++p;
+
+        return std::string (start, p);
+    }
+
+    // After "<": a name, attributes, then "/>" or ">".
+    bool readStartTag()
+    {
+        if (*p++ != '<')
+            return false;
+
+        auto name = readName();
+
+        if (name.empty())
+            return false;
+
+        for (;;)
+        {
+            const auto hadSpace = isSpace (*p);
+            skipSpace();
+
+            if (startsWith ("/>"))
+            {
+                p += 2;
+                return true;
+            }
+
+            if (*p == '>')
+            {
+                ++p;
+
+                if (open.size() >= (size_t) SettingsFile::deepestNesting)
+                    return false;
+
+                open.push_back (std::move (name));
+                return true;
+            }
+
+            if (! hadSpace || readName().empty())
+                return false;
+
+            skipSpace();
+
+            if (*p++ != '=')
+                return false;
+
+            skipSpace();
+            const auto quote = *p++;
+
+            if (quote != '"' && quote != '\'')
+                return false;
+
+            while (*p != 0 && *p != quote && *p != '<')
+                ++p;
+
+            if (*p++ != quote)
+                return false;
+        }
+    }
+
+    // Inside an open element: text up to the next markup, then that markup.
+    bool readContent()
+    {
+        while (*p != 0 && *p != '<')
+            ++p;
+
+        if (*p == 0)
+            return false;
+
+        if (startsWith ("<!--"))
+            return skipPast ("-->");
+
+        if (startsWith ("<![CDATA["))
+            return skipPast ("]]>");
+
+        if (startsWith ("<?"))
+            return skipPast ("?>");
+
+        if (startsWith ("</"))
+        {
+            p += 2;
+
+            if (readName() != open.back())
+                return false;
+
+            skipSpace();
+
+            if (*p++ != '>')
+                return false;
+
+            open.pop_back();
+            return true;
+        }
+
+        return readStartTag();
+    }
+
+    const char* p;
+    std::vector<std::string> open;
+};
+
 // Runs of separators become one, but for the two that open a network path on Windows.
 // The framework's own clean-up of doubled separators never ends on some paths with
 // characters beyond ASCII, so the path reaches it without any.
@@ -109,15 +225,10 @@ std::optional<std::array<juce::File, 3>> SettingsFile::readFolders (const juce::
 {
     const auto text = TextDecoding::decodeFile (content);
 
-    // A settings file has no use for a document type declaration, and the framework's
-    // handling of one (and of its entities) is more than a hostile file should reach.
-    if (nestsTooDeep (text) || text.contains ("<!DOCTYPE"))
+    if (! PlainXmlShape (text.toRawUTF8()).isWellFormed())
         return std::nullopt;
 
-    // The framework's parser looks a few characters past a "<" without checking for
-    // the end of the text; white space at the end, which XML ignores, keeps those
-    // looks inside it.
-    const auto root = juce::XmlDocument (text + "\n\n\n\n\n\n\n\n").getDocumentElement();
+    const auto root = juce::XmlDocument (text).getDocumentElement();
 
     if (root == nullptr)
         return std::nullopt;

@@ -20,7 +20,7 @@ public:
     static juce::XmlElement makeDocument (const std::array<juce::File, 3>& folders);
 
     // Elements nested deeper than this are not a settings file but an attack on the
-    // parser, which descends once per level.
+    // framework's XML reader, which descends once per level.
     static constexpr int deepestNesting = 256;
 
 private:

@@ -198,6 +198,8 @@ TEST_CASE ("Archives whose entries would leave the item are refused", "[install]
     check ("Other.clap");
     check ("Item.clap.more/evil.txt");
     check ("Item.clap/\xff\xfe.txt");
+    check ("Item.clap/..../x");
+    check ("Item.clap/./x");
 }
 
 TEST_CASE ("Doubled separators and characters beyond ASCII in entry names", "[install]")
