@@ -3,6 +3,7 @@
 #include "TextDecoding.h"
 #include "main_screen/MainComponent.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -23,8 +24,8 @@ const juce::StringArray pathAttributes { "VST3_Path", "CLAP_Path", "AAX_Path" };
 // malformed text it reads past the end or never stops. So the text first has to pass
 // this plain reading of XML's structure, which needs no recursion and no look-ahead
 // past the end: a prolog of declarations, comments and white space, one root element
-// whose tags nest properly (not too deep) with quoted attribute values, and nothing
-// after it but comments and white space. No document type declaration: a settings
+// whose tags nest properly (not too deep) with quoted attribute values and hold only
+// text, comments and elements, and nothing after it but comments and white space. No document type declaration: a settings
 // file has no use for one, and entities are more than a hostile file should reach.
 class PlainXmlShape final
 {
@@ -75,11 +76,26 @@ private:
             if (startsWith ("<!--") && skipPast ("-->"))
                 continue;
 
-            if (startsWith ("<?") && skipPast ("?>"))
+            if (startsWith ("<?") && isNameStart (p[2]) && skipInstruction())
                 continue;
 
             return;
         }
+    }
+
+    // A processing instruction such as the XML declaration, holding no markup.
+    bool skipInstruction()
+    {
+        const auto* start = p;
+
+        if (! skipPast ("?>"))
+            return false;
+
+        if (std::find (start + 1, p, '<') == p)
+            return true;
+
+        p = start;
+        return false;
     }
 
     std::string readName()
@@ -162,11 +178,10 @@ private:
         if (startsWith ("<!--"))
             return skipPast ("-->");
 
-        if (startsWith ("<![CDATA["))
-            return skipPast ("]]>");
-
-        if (startsWith ("<?"))
-            return skipPast ("?>");
+        // Character data sections and processing instructions have no place in a
+        // settings file, and the framework's reader loses its way in some of them.
+        if (startsWith ("<![CDATA[") || startsWith ("<?"))
+            return false;
 
         if (startsWith ("</"))
         {
