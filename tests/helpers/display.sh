@@ -7,9 +7,24 @@ action=$1 display=$2
 number=${display#:}
 state="/tmp/plugin-manager-display-$number"
 
+stop_pid() {
+    local pid
+    pid=$(cat "$1" 2>/dev/null) || return 0
+    kill "$pid" 2>/dev/null || return 0
+    for _ in $(seq 50); do
+        kill -0 "$pid" 2>/dev/null || return 0
+        sleep 0.1
+    done
+    kill -9 "$pid" 2>/dev/null
+}
+
 case "$action" in
 start)
-    "$0" stop "$display" >/dev/null 2>&1
+    "$0" stop "$display"
+    if xdpyinfo -display "$display" >/dev/null 2>&1; then
+        echo "display $display is taken by another X server"
+        exit 1
+    fi
     mkdir -p "$state"
     Xvfb "$display" -screen 0 1600x1200x24 -nolisten tcp >"$state/xvfb.log" 2>&1 &
     echo $! >"$state/xvfb.pid"
@@ -24,13 +39,14 @@ start)
         DISPLAY=$display xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window && break
         sleep 0.1
     done
+    DISPLAY=$display xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window \
+        || { echo "the window manager did not start"; cat "$state/openbox.log"; exit 1; }
     echo "display $display ready"
     ;;
 stop)
-    for name in openbox xvfb; do
-        [ -f "$state/$name.pid" ] && kill "$(cat "$state/$name.pid")" 2>/dev/null
-    done
-    rm -rf "$state" "/tmp/.X$number-lock" "/tmp/.X11-unix/X$number"
+    stop_pid "$state/openbox.pid"
+    stop_pid "$state/xvfb.pid"
+    rm -rf "$state"
     ;;
 esac
 exit 0
