@@ -25,13 +25,14 @@ see "the notice is gone after the fade" 350 350 17,17,17
 
 click_at 150 210
 click_at 440 210
+point_at 546 471
+plain=$(screenshot shift_not_held)
 xdotool keydown shift
+changes "holding Shift turns the caption into UNINSTALL" "$plain" 506 505 80 18
+xdotool click 1
 sleep 0.4
-shot=$(screenshot shift_held)
-click_at 546 471
 xdotool keyup shift
-sleep 0.3
-check "holding Shift turns the caption into UNINSTALL" region_differs "$shot" "$(screenshot shift_released)" 506 505 80 18
+see "the uninstall notice shows" 350 350 0,0,0
 check "Shift-click removed the VST3 bundle" test ! -e "$plugins/VST3/Glass Tundra Lights.vst3"
 check "Shift-click removed the CLAP module" test ! -e "$plugins/CLAP/Glass Tundra Lights.clap"
 check "the format folders stay" test -d "$plugins/VST3" -a -d "$plugins/CLAP"

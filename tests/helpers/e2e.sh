@@ -20,7 +20,10 @@ fail() { echo "FAILED: $*" >&2; exit 1; }
 check() { local what=$1; shift; "$@" || fail "$what"; echo "ok: $what"; }
 
 cleanup() {
-    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
+    if [ -n "$app_pid" ]; then
+        kill "$app_pid" 2>/dev/null || true
+        wait "$app_pid" 2>/dev/null || true
+    fi
     rm -rf "$scratch"
 }
 trap cleanup EXIT
@@ -41,7 +44,8 @@ start_app() {
         cp "$1/settings.txt" "/opt/Tovin Drift/PluginManagerSettings.txt"
         exec "$2"' _ "$scratch" "$app" >"$scratch/app.log" 2>&1 &
     app_pid=$!
-    window=$(xdotool search --sync --onlyvisible --name '^td_installer$' | head -n 1)
+    # Only this test's window: one from the test before may still be going away.
+    window=$(xdotool search --sync --onlyvisible --pid "$app_pid" --name '^td_installer$' | head -n 1)
     [ -n "$window" ] || fail "no window named td_installer"
     xdotool windowactivate --sync "$window" >/dev/null 2>&1 || true
     sleep 0.5
@@ -96,6 +100,17 @@ region_differs() {
 
 # Closes the window as a user does and leaves the process's exit status in exit_status.
 region_same() { ! region_differs "$@"; }
+
+# Checks that a region of the window comes to differ from an earlier screenshot,
+# looking again for a few seconds while the program catches up.
+changes() {
+    local what=$1 before=$2 x=$3 y=$4 w=$5 h=$6
+    for _ in $(seq 30); do
+        region_differs "$before" "$(screenshot "changes")" "$x" "$y" "$w" "$h" && { echo "ok: $what"; return 0; }
+        sleep 0.2
+    done
+    fail "$what"
+}
 
 # Checks a pixel of the window, looking again for a few seconds while the program
 # catches up: a busy machine may take a while to repaint.
