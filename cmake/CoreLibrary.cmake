@@ -7,6 +7,8 @@ add_library(PluginManagerCore STATIC
     install/ArchiveInstaller.h
     install/InstallPass.cpp
     install/InstalledState.cpp
+    install/PlainXmlShape.cpp
+    install/PlainXmlShape.h
     install/PeVersionReader.cpp
     install/PeVersionReader.h
     install/SettingsFile.cpp

@@ -1,11 +1,8 @@
 #include "SettingsFile.h"
 
+#include "PlainXmlShape.h"
 #include "TextDecoding.h"
 #include "main_screen/MainComponent.h"
-
-#include <algorithm>
-#include <string>
-#include <vector>
 
 namespace
 {
@@ -19,192 +16,6 @@ const juce::String importantNote {
 
 // The attribute of each format, by format index.
 const juce::StringArray pathAttributes { "VST3_Path", "CLAP_Path", "AAX_Path" };
-
-// The framework's XML reader is meant for documents that are well formed; on some
-// malformed text it reads past the end or never stops. So the text first has to pass
-// this plain reading of XML's structure, which needs no recursion and no look-ahead
-// past the end: a prolog of declarations, comments and white space, one root element
-// whose tags nest properly (not too deep) with quoted attribute values and hold only
-// text, comments and elements, and nothing after it but comments and white space. No document type declaration: a settings
-// file has no use for one, and entities are more than a hostile file should reach.
-class PlainXmlShape final
-{
-public:
-    explicit PlainXmlShape (const char* text) : p (text) {}
-
-    bool isWellFormed()
-    {
-        skipMisc();
-
-        if (! readStartTag())
-            return false;
-
-        while (! open.empty())
-            if (! readContent())
-                return false;
-
-        skipMisc();
-        return *p == 0;
-    }
-
-private:
-    static bool isNameStart (char c) { return juce::CharacterFunctions::isLetter (c) || c == '_' || c == ':' || (c & 0x80) != 0; }
-    static bool isNameChar (char c) { return isNameStart (c) || juce::CharacterFunctions::isDigit (c) || c == '-' || c == '.'; }
-    static bool isSpace (char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-    bool startsWith (const char* s) const { return strncmp (p, s, strlen (s)) == 0; }
-    void skipSpace() { while (isSpace (*p)) ++p; }
-
-    bool skipPast (const char* end)
-    {
-        const auto* found = strstr (p, end);
-
-        if (found == nullptr)
-            return false;
-
-        p = found + strlen (end);
-        return true;
-    }
-
-    // White space, comments and processing instructions, before and after the root.
-    void skipMisc()
-    {
-        for (;;)
-        {
-            skipSpace();
-
-            if (startsWith ("<!--") && skipPast ("-->"))
-                continue;
-
-            if (startsWith ("<?") && isNameStart (p[2]) && skipInstruction())
-                continue;
-
-            return;
-        }
-    }
-
-    // A processing instruction such as the XML declaration, holding no markup.
-    bool skipInstruction()
-    {
-        const auto* start = p;
-
-        if (! skipPast ("?>"))
-            return false;
-
-        if (std::find (start + 1, p, '<') == p)
-            return true;
-
-        p = start;
-        return false;
-    }
-
-    std::string readName()
-    {
-        const auto* start = p;
-
-        if (! isNameStart (*p))
-            return {};
-
-        while (isNameChar (*p))
-            ++p;
-
-        return std::string (start, p);
-    }
-
-    // After "<": a name, attributes, then "/>" or ">".
-    bool readStartTag()
-    {
-        if (*p++ != '<')
-            return false;
-
-        auto name = readName();
-
-        if (name.empty())
-            return false;
-
-        for (;;)
-        {
-            const auto hadSpace = isSpace (*p);
-            skipSpace();
-
-            if (startsWith ("/>"))
-            {
-                p += 2;
-                return true;
-            }
-
-            if (*p == '>')
-            {
-                ++p;
-
-                if (open.size() >= (size_t) SettingsFile::deepestNesting)
-                    return false;
-
-                open.push_back (std::move (name));
-                return true;
-            }
-
-            if (! hadSpace || readName().empty())
-                return false;
-
-            skipSpace();
-
-            if (*p++ != '=')
-                return false;
-
-            skipSpace();
-            const auto quote = *p++;
-
-            if (quote != '"' && quote != '\'')
-                return false;
-
-            while (*p != 0 && *p != quote && *p != '<')
-                ++p;
-
-            if (*p++ != quote)
-                return false;
-        }
-    }
-
-    // Inside an open element: text up to the next markup, then that markup.
-    bool readContent()
-    {
-        while (*p != 0 && *p != '<')
-            ++p;
-
-        if (*p == 0)
-            return false;
-
-        if (startsWith ("<!--"))
-            return skipPast ("-->");
-
-        // Character data sections and processing instructions have no place in a
-        // settings file, and the framework's reader loses its way in some of them.
-        if (startsWith ("<![CDATA[") || startsWith ("<?"))
-            return false;
-
-        if (startsWith ("</"))
-        {
-            p += 2;
-
-            if (readName() != open.back())
-                return false;
-
-            skipSpace();
-
-            if (*p++ != '>')
-                return false;
-
-            open.pop_back();
-            return true;
-        }
-
-        return readStartTag();
-    }
-
-    const char* p;
-    std::vector<std::string> open;
-};
 
 // Runs of separators become one, but for the two that open a network path on Windows.
 // The framework's own clean-up of doubled separators never ends on some paths with
@@ -240,7 +51,7 @@ std::optional<std::array<juce::File, 3>> SettingsFile::readFolders (const juce::
 {
     const auto text = TextDecoding::decodeFile (content);
 
-    if (! PlainXmlShape (text.toRawUTF8()).isWellFormed())
+    if (! PlainXmlShape (text.toRawUTF8(), deepestNesting).isWellFormed())
         return std::nullopt;
 
     const auto root = juce::XmlDocument (text).getDocumentElement();
