@@ -21,26 +21,40 @@ stop_pid() {
 case "$action" in
 start)
     "$0" stop "$display"
+    for _ in $(seq 50); do
+        xdpyinfo -display "$display" >/dev/null 2>&1 || break
+        sleep 0.1
+    done
     if xdpyinfo -display "$display" >/dev/null 2>&1; then
         echo "display $display is taken by another X server"
         exit 1
     fi
     mkdir -p "$state"
     Xvfb "$display" -screen 0 1600x1200x24 -nolisten tcp >"$state/xvfb.log" 2>&1 &
-    echo $! >"$state/xvfb.pid"
+    xvfb=$!
+    echo "$xvfb" >"$state/xvfb.pid"
     for _ in $(seq 100); do
-        xdpyinfo -display "$display" >/dev/null 2>&1 && break
+        kill -0 "$xvfb" 2>/dev/null && xdpyinfo -display "$display" >/dev/null 2>&1 && break
         sleep 0.1
     done
-    xdpyinfo -display "$display" >/dev/null 2>&1 || { echo "Xvfb did not start"; cat "$state/xvfb.log"; exit 1; }
-    DISPLAY=$display openbox >"$state/openbox.log" 2>&1 &
-    echo $! >"$state/openbox.pid"
-    for _ in $(seq 100); do
+    if ! kill -0 "$xvfb" 2>/dev/null || ! xdpyinfo -display "$display" >/dev/null 2>&1; then
+        echo "Xvfb did not start"
+        cat "$state/xvfb.log"
+        exit 1
+    fi
+    for attempt in 1 2 3; do
+        DISPLAY=$display openbox >"$state/openbox.log" 2>&1 &
+        echo $! >"$state/openbox.pid"
+        for _ in $(seq 100); do
+            DISPLAY=$display xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window && break
+            sleep 0.1
+        done
         DISPLAY=$display xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window && break
-        sleep 0.1
+        echo "the window manager did not start (attempt $attempt):"
+        cat "$state/openbox.log"
+        stop_pid "$state/openbox.pid"
+        [ "$attempt" = 3 ] && exit 1
     done
-    DISPLAY=$display xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window \
-        || { echo "the window manager did not start"; cat "$state/openbox.log"; exit 1; }
     echo "display $display ready"
     ;;
 stop)
