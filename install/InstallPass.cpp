@@ -82,10 +82,8 @@ void MainComponent::showResultPanel (bool success)
 {
     resultPanel = std::make_unique<panel_success>();
     addAndMakeVisible (*resultPanel);
-    resultPanel->unit = unit;
+    coverScreen (*resultPanel);
     resultPanel->success = success;
-    resultPanel->setBounds (getBounds());
-    resultPanel->setAlwaysOnTop (true);
 
     juce::Desktop::getInstance().getAnimator().animateComponent (resultPanel.get(), getBounds(), 0.0f,
                                                                  3000, true, 0.0, 0.0);

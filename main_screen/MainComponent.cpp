@@ -132,18 +132,11 @@ void MainComponent::resized()
     hintLabel->setFont (regularFont (3.0f * unit));
     place (*hintLabel, 4.0f * unit, 90.0f, 92.0f, 3.0f);
 
-    const auto coverScreen = [this] (auto& panel)
-    {
-        if (panel == nullptr)
-            return;
+    if (eulaPanel != nullptr)
+        coverScreen (*eulaPanel);
 
-        panel->unit = unit;
-        panel->setBounds (getBounds());
-        panel->setAlwaysOnTop (true);
-    };
-
-    coverScreen (eulaPanel);
-    coverScreen (supportPanel);
+    if (supportPanel != nullptr)
+        coverScreen (*supportPanel);
 }
 
 juce::Font MainComponent::regularFont (float height) const
@@ -196,9 +189,7 @@ Panel& MainComponent::openPanel (std::unique_ptr<Panel>& holder, std::unique_ptr
 {
     holder = std::move (panel);
     addAndMakeVisible (*holder);
-    holder->unit = unit;
-    holder->setBounds (getBounds());
-    holder->setAlwaysOnTop (true);
+    coverScreen (*holder);
     return *holder;
 }
 

@@ -89,6 +89,15 @@ private:
     template <typename Panel>
     Panel& openPanel (std::unique_ptr<Panel>& holder, std::unique_ptr<Panel> panel);
 
+    // An overlay page covers the whole screen, in front, measured in this screen's unit.
+    template <typename Panel>
+    void coverScreen (Panel& panel)
+    {
+        panel.unit = unit;
+        panel.setBounds (getBounds());
+        panel.setAlwaysOnTop (true);
+    }
+
     void paintExtrasButton (juce::Graphics&, const juce::Button&, juce::Drawable*, float iconInset,
                             const juce::String& caption) const;
     void paintSelectAllButton (juce::Graphics&) const;

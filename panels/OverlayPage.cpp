@@ -12,6 +12,17 @@ void OverlayPage::paintCloseMark (juce::Graphics& g, const juce::Button& closeBu
     g.drawText ("X", r, juce::Justification::centred, true);
 }
 
+void OverlayPage::place (juce::Component& child, float unit, float x, float y, float w, float h)
+{
+    child.setBounds (juce::roundToInt (x * unit), juce::roundToInt (y * unit),
+                     juce::roundToInt (w * unit), juce::roundToInt (h * unit));
+}
+
+void OverlayPage::placeCloseButton (juce::Component& closeButton, float unit)
+{
+    place (closeButton, unit, 88.0f, 1.5f, 8.0f, 8.0f);
+}
+
 // A page closes by leaving the screen; its owner keeps it until it is opened again.
 void OverlayPage::close (juce::Component& page)
 {

@@ -36,11 +36,8 @@ void panel_eula::paint (juce::Graphics& g)
 
 void panel_eula::resized()
 {
-    const auto u = unit;
-    eulaEditor->setBounds (juce::roundToInt (4.0f * u), juce::roundToInt (12.0f * u),
-                           juce::roundToInt (92.0f * u), juce::roundToInt (80.0f * u));
-    closeButton->setBounds (juce::roundToInt (88.0f * u), juce::roundToInt (1.5f * u),
-                            juce::roundToInt (8.0f * u), juce::roundToInt (8.0f * u));
+    OverlayPage::place (*eulaEditor, unit, 4.0f, 12.0f, 92.0f, 80.0f);
+    OverlayPage::placeCloseButton (*closeButton, unit);
 }
 
 void panel_eula::buttonClicked (juce::Button*)

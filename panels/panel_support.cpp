@@ -111,15 +111,9 @@ void panel_support::paintParagraph (juce::Graphics& g, const juce::String& text,
 
 void panel_support::resized()
 {
-    const auto place = [u = unit] (juce::Component& child, float x, float y, float size)
-    {
-        child.setBounds (juce::roundToInt (x * u), juce::roundToInt (y * u),
-                         juce::roundToInt (size * u), juce::roundToInt (size * u));
-    };
-
-    place (*closeButton, 88.0f, 1.5f, 8.0f);
-    place (*discordButton, 10.0f, 15.0f, 10.0f);
-    place (*mailButton, 10.0f, 35.0f, 10.0f);
+    OverlayPage::placeCloseButton (*closeButton, unit);
+    OverlayPage::place (*discordButton, unit, 10.0f, 15.0f, 10.0f, 10.0f);
+    OverlayPage::place (*mailButton, unit, 10.0f, 35.0f, 10.0f, 10.0f);
 }
 
 void panel_support::buttonClicked (juce::Button* button)
