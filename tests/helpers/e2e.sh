@@ -44,11 +44,24 @@ start_app() {
         cp "$1/settings.txt" "/opt/Tovin Drift/PluginManagerSettings.txt"
         exec "$2"' _ "$scratch" "$app" >"$scratch/app.log" 2>&1 &
     app_pid=$!
-    # Only this test's window: one from the test before may still be going away.
-    window=$(xdotool search --sync --onlyvisible --pid "$app_pid" --name '^td_installer$' | head -n 1)
-    [ -n "$window" ] || fail "no window named td_installer"
+    find_window
     xdotool windowactivate --sync "$window" >/dev/null 2>&1 || true
     sleep 0.5
+}
+
+# Finds this test's window (one from the test before may still be going away).
+# The search walks every window of the display, and this xdotool ends with a
+# BadWindow error when another test's window goes away during the walk, so a
+# failed walk is simply tried again.
+find_window() {
+    for _ in $(seq 300); do
+        window=$(xdotool search --onlyvisible --pid "$app_pid" --name '^td_installer$' 2>/dev/null | head -n 1) || true
+        [ -n "$window" ] && return 0
+        kill -0 "$app_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    cat "$scratch/app.log" >&2
+    fail "no window named td_installer"
 }
 
 # Width and height of the window's content area.
