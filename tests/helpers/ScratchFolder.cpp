@@ -2,11 +2,31 @@
 
 #include <zlib.h>
 
-ScratchFolder::ScratchFolder()
-    : folder (juce::File::getSpecialLocation (juce::File::tempDirectory)
-                  .getNonexistentChildFile ("plugin-manager-test", {}, false))
+#include <cstdlib>
+#include <stdexcept>
+#include <string>
+
+namespace
 {
-    folder.createDirectory();
+// ctest runs several test processes at once; mkdtemp picks and creates the name in
+// one step, so no two of them can end up sharing a folder.
+juce::File makeUniqueFolder()
+{
+    auto pattern = juce::File::getSpecialLocation (juce::File::tempDirectory)
+                       .getChildFile ("plugin-manager-test.XXXXXX")
+                       .getFullPathName()
+                       .toStdString();
+
+    if (mkdtemp (pattern.data()) == nullptr)
+        throw std::runtime_error ("cannot create a scratch folder");
+
+    return juce::File (juce::String (pattern));
+}
+} // namespace
+
+ScratchFolder::ScratchFolder()
+    : folder (makeUniqueFolder())
+{
     applicationData().createDirectory();
 }
 
