@@ -3,6 +3,7 @@
 // the machine's floor for the same work. Prints a table; asserts nothing.
 #include "BinaryData.h"
 #include "main_screen/MainComponent.h"
+#include "panels/panel_success.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -10,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <functional>
 #include <iostream>
@@ -177,11 +179,18 @@ juce::String ratio (const juce::String& what, double value, double target)
          + juce::String (target, 2) + (value <= target ? "  holds" : "  MISSED");
 }
 
+// A figure for a pass that failed would be worthless, so a failed pass ends the run.
 void installPass (MainComponent& screen, bool uninstall)
 {
     screen.selected.fill (true);
     screen.shiftDown = uninstall;
     screen.runInstallOrUninstall();
+
+    if (screen.resultPanel == nullptr || ! screen.resultPanel->success)
+    {
+        std::cerr << (uninstall ? "an uninstall" : "an install") << " pass failed" << std::endl;
+        std::exit (1);
+    }
 }
 
 // A figure of this process's /proc status: VmRSS is the resident size now, VmHWM its peak.

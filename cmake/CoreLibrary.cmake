@@ -11,6 +11,8 @@ add_library(PluginManagerCore STATIC
     install/PlainXmlShape.h
     install/PeVersionReader.cpp
     install/PeVersionReader.h
+    install/ProgramImageInputStream.cpp
+    install/ProgramImageInputStream.h
     install/SettingsFile.cpp
     install/SettingsFile.h
     install/TextDecoding.cpp

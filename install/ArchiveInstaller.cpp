@@ -1,9 +1,13 @@
 #include "ArchiveInstaller.h"
 
+#include "ProgramImageInputStream.h"
 #include "TextDecoding.h"
 #include "ZipCentralDirectory.h"
 
 #include <zlib.h>
+
+#include <array>
+#include <future>
 
 namespace
 {
@@ -15,6 +19,22 @@ bool isPresent (const juce::File& item)
 bool removeItem (const juce::File& item)
 {
     return item.deleteRecursively (false);
+}
+
+// Formats are installed side by side, and their plug-in folders may share the folders
+// on the way to them: at every level, one that another install made a moment ago is
+// as good as one made here.
+bool makeFolder (const juce::File& folder)
+{
+    if (folder.isDirectory())
+        return true;
+
+    const auto parent = folder.getParentDirectory();
+
+    if (parent == folder || ! makeFolder (parent))
+        return false;
+
+    return folder.createDirectory().wasOk() || folder.isDirectory();
 }
 
 // Entry names use backslashes; an entry may only ever land inside the item. The name
@@ -51,7 +71,7 @@ bool copyEntry (juce::ZipFile& zip, int index, juce::uint32 expectedCrc, const j
     const auto* entry = zip.getEntry (index);
     std::unique_ptr<juce::InputStream> in (zip.createStreamForEntry (index));
 
-    if (in == nullptr || ! file.getParentDirectory().createDirectory())
+    if (in == nullptr || ! makeFolder (file.getParentDirectory()))
         return false;
 
     juce::FileOutputStream out (file);
@@ -59,24 +79,36 @@ bool copyEntry (juce::ZipFile& zip, int index, juce::uint32 expectedCrc, const j
     if (out.failedToOpen() || ! out.setPosition (0) || ! out.truncate().wasOk())
         return false;
 
-    // Large blocks: a plug-in module is written in a few dozen system calls.
+    // Inflating is most of an install's time, so the next block is inflated while the
+    // one before is checked and written on another thread. Large blocks: a plug-in
+    // module is written in a few dozen system calls.
     constexpr int blockSize = 1 << 20;
-    juce::HeapBlock<char> buffer (blockSize);
+    std::array<juce::HeapBlock<char>, 2> buffers { juce::HeapBlock<char> (blockSize),
+                                                   juce::HeapBlock<char> (blockSize) };
+    std::future<bool> writing;
     juce::int64 written = 0;
     uLong crc = crc32 (0L, Z_NULL, 0);
 
-    for (;;)
+    const auto writeBlock = [&out, &crc] (const char* data, int size)
     {
-        const auto got = in->read (buffer, blockSize);
+        crc = crc32 (crc, reinterpret_cast<const Bytef*> (data), (uInt) size);
+        return out.write (data, (size_t) size);
+    };
+
+    const auto lastWriteSucceeded = [&writing] { return ! writing.valid() || writing.get(); };
+
+    for (size_t turn = 0;; turn ^= 1)
+    {
+        const auto* block = buffers[turn].get();
+        const auto got = in->read (buffers[turn], blockSize);
+
+        if (! lastWriteSucceeded())
+            return false;
 
         if (got <= 0)
             break;
 
-        crc = crc32 (crc, reinterpret_cast<const Bytef*> (buffer.get()), (uInt) got);
-
-        if (! out.write (buffer, (size_t) got))
-            return false;
-
+        writing = std::async (std::launch::async, writeBlock, block, got);
         written += got;
     }
 
@@ -113,7 +145,7 @@ juce::File ArchiveInstaller::previousItem() const
     return hasFolder() ? folder.getChildFile ("." + itemName + ".previous") : juce::File();
 }
 
-bool ArchiveInstaller::install (const void* archive, size_t size) const
+bool ArchiveInstaller::install (const void* archive, size_t size, ArchiveMemory memory) const
 {
     if (! hasFolder())
         return false;
@@ -121,8 +153,8 @@ bool ArchiveInstaller::install (const void* archive, size_t size) const
     removeLeftovers();
 
     const auto staging = stagingFolder();
-    const auto succeeded = staging.createDirectory()
-                        && extract (archive, size, staging)
+    const auto succeeded = makeFolder (staging)
+                        && extract (archive, size, memory, staging)
                         && swapIntoPlace (staging.getChildFile (itemName));
 
     removeItem (staging);
@@ -156,10 +188,14 @@ void ArchiveInstaller::removeLeftovers() const
         removeItem (previous);
 }
 
-bool ArchiveInstaller::extract (const void* archive, size_t size, const juce::File& destination) const
+bool ArchiveInstaller::extract (const void* archive, size_t size, ArchiveMemory memory,
+                                const juce::File& destination) const
 {
     const auto crcs = ZipCentralDirectory::readCrcs (archive, size);
-    juce::ZipFile zip (new juce::MemoryInputStream (archive, size, false), true);
+    juce::ZipFile zip (memory == ArchiveMemory::programImage
+                           ? static_cast<juce::InputStream*> (new ProgramImageInputStream (archive, size))
+                           : new juce::MemoryInputStream (archive, size, false),
+                       true);
 
     if (zip.getNumEntries() == 0 || (size_t) zip.getNumEntries() != crcs.size())
         return false;
@@ -177,7 +213,7 @@ bool ArchiveInstaller::extract (const void* archive, size_t size, const juce::Fi
         if (! file.isAChildOf (destination))
             return false;
 
-        const auto ok = path.endsWithChar ('/') ? file.createDirectory().wasOk()
+        const auto ok = path.endsWithChar ('/') ? makeFolder (file)
                                                 : copyEntry (zip, index, crcs[(size_t) index], file);
 
         if (! ok)

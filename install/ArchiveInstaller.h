@@ -15,8 +15,16 @@ public:
     // An empty folder means the format has no folder: nothing is ever touched then.
     ArchiveInstaller (const juce::File& pluginFolder, const juce::String& itemName);
 
+    // Where an archive lies. One in the program's own image has its pages handed back
+    // to the system as they are read (see ProgramImageInputStream).
+    enum class ArchiveMemory
+    {
+        ordinary,
+        programImage
+    };
+
     // The archive is read in place: it is not copied.
-    bool install (const void* archive, size_t size) const;
+    bool install (const void* archive, size_t size, ArchiveMemory memory = ArchiveMemory::ordinary) const;
     bool uninstall() const;
 
     // Finishes what an interrupted install left behind: restores the earlier item
@@ -29,7 +37,7 @@ public:
 
 private:
     bool hasFolder() const;
-    bool extract (const void* archive, size_t size, const juce::File& destination) const;
+    bool extract (const void* archive, size_t size, ArchiveMemory, const juce::File& destination) const;
     bool swapIntoPlace (const juce::File& staged) const;
 
     const juce::File folder;

@@ -134,6 +134,25 @@ TEST_CASE ("The result of a pass", "[install]")
         CHECK (screen.selected == std::array<bool, 3> { false, false, false });
     }
 
+    SECTION ("formats that share a missing plug-in folder make it together and all install")
+    {
+        // The formats are installed side by side; each round races them to make the
+        // same folders again.
+        const auto shared = installer.scratch / "shared";
+
+        for (auto& formatFolder : screen.formatFolders)
+            formatFolder = shared.getChildFile ("one/plug-in/folder");
+
+        for (int round = 0; round < 5; ++round)
+        {
+            REQUIRE (shared.deleteRecursively());
+            CHECK (installer.pass ({ 0, 1, 2 }));
+
+            for (int index = 0; index < 3; ++index)
+                CHECK (installer.target (index).exists());
+        }
+    }
+
     SECTION ("a format without a folder fails and touches nothing")
     {
         screen.formatFolders[2] = juce::File();
