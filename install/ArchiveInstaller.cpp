@@ -95,6 +95,9 @@ bool copyEntry (juce::ZipFile& zip, int index, juce::uint32 expectedCrc, const j
         return out.write (data, (size_t) size);
     };
 
+    // Where no thread can be had, a block is written when its result is asked for,
+    // which is still before its buffer is read into again.
+    constexpr auto anyThread = std::launch::async | std::launch::deferred;
     const auto lastWriteSucceeded = [&writing] { return ! writing.valid() || writing.get(); };
 
     for (size_t turn = 0;; turn ^= 1)
@@ -108,17 +111,15 @@ bool copyEntry (juce::ZipFile& zip, int index, juce::uint32 expectedCrc, const j
         if (got <= 0)
             break;
 
-        writing = std::async (std::launch::async, writeBlock, block, got);
+        writing = std::async (anyThread, writeBlock, block, got);
         written += got;
     }
 
     out.flush();
 
-    return out.getStatus().wasOk()
-        && written == entry->uncompressedSize
-        && (juce::uint32) crc == expectedCrc;
+    return out.getStatus().wasOk() && written == entry->uncompressedSize && (juce::uint32) crc == expectedCrc;
 }
-} // namespace
+}  // namespace
 
 ArchiveInstaller::ArchiveInstaller (const juce::File& pluginFolder, const juce::String& item)
     : folder (pluginFolder), itemName (item)
@@ -153,8 +154,7 @@ bool ArchiveInstaller::install (const void* archive, size_t size, ArchiveMemory 
     removeLeftovers();
 
     const auto staging = stagingFolder();
-    const auto succeeded = makeFolder (staging)
-                        && extract (archive, size, memory, staging)
+    const auto succeeded = makeFolder (staging) && extract (archive, size, memory, staging)
                         && swapIntoPlace (staging.getChildFile (itemName));
 
     removeItem (staging);
@@ -213,8 +213,8 @@ bool ArchiveInstaller::extract (const void* archive, size_t size, ArchiveMemory 
         if (! file.isAChildOf (destination))
             return false;
 
-        const auto ok = path.endsWithChar ('/') ? makeFolder (file)
-                                                : copyEntry (zip, index, crcs[(size_t) index], file);
+        const auto ok =
+            path.endsWithChar ('/') ? makeFolder (file) : copyEntry (zip, index, crcs[(size_t) index], file);
 
         if (! ok)
             return false;

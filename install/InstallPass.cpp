@@ -19,8 +19,8 @@ Archive archiveOf (int formatIndex)
 {
     switch (formatIndex)
     {
-        case 0:  return { BinaryData::vst3_zip, (size_t) BinaryData::vst3_zipSize };
-        case 1:  return { BinaryData::clap_zip, (size_t) BinaryData::clap_zipSize };
+        case 0: return { BinaryData::vst3_zip, (size_t) BinaryData::vst3_zipSize };
+        case 1: return { BinaryData::clap_zip, (size_t) BinaryData::clap_zipSize };
         default: return { BinaryData::aax_zip, (size_t) BinaryData::aax_zipSize };
     }
 }
@@ -33,12 +33,12 @@ bool installOrUninstall (const juce::File& folder, const juce::String& item, int
         return installer.uninstall();
 
     const auto archive = archiveOf (formatIndex);
-    const auto succeeded = installer.install (archive.data, archive.size,
-                                              ArchiveInstaller::ArchiveMemory::programImage);
+    const auto succeeded =
+        installer.install (archive.data, archive.size, ArchiveInstaller::ArchiveMemory::programImage);
     ProgramImageInputStream::release (archive.data, archive.size);
     return succeeded;
 }
-} // namespace
+}  // namespace
 
 void MainComponent::runInstallOrUninstall()
 {
@@ -46,14 +46,15 @@ void MainComponent::runInstallOrUninstall()
 
     // The formats touch nothing of each other's, and inflating an archive is most of a
     // pass's time, so they run side by side on every core while the window waits.
+    // Where no thread can be had, a format runs when its outcome is asked for.
     std::array<std::future<bool>, 3> outcomes;
 
     for (int index = 0; index < 3; ++index)
     {
         if (selected[(size_t) index])
-            outcomes[(size_t) index] = std::async (std::launch::async, installOrUninstall,
-                                                   formatFolders[(size_t) index], installedFileName (index),
-                                                   index, uninstalling);
+            outcomes[(size_t) index] =
+                std::async (std::launch::async | std::launch::deferred, installOrUninstall,
+                            formatFolders[(size_t) index], installedFileName (index), index, uninstalling);
     }
 
     auto processedAny = false;
@@ -86,6 +87,6 @@ void MainComponent::showResultPanel (bool success)
     coverScreen (*resultPanel);
     resultPanel->success = success;
 
-    juce::Desktop::getInstance().getAnimator().animateComponent (resultPanel.get(), getBounds(), 0.0f,
-                                                                 3000, true, 0.0, 0.0);
+    juce::Desktop::getInstance().getAnimator().animateComponent (resultPanel.get(), getBounds(), 0.0f, 3000, true, 0.0,
+                                                                 0.0);
 }
