@@ -3,9 +3,9 @@
 #include <iostream>
 
 #if JUCE_LINUX || JUCE_BSD
- #include <cstdlib>
- #include <sys/wait.h>
- #include <unistd.h>
+# include <cstdlib>
+# include <sys/wait.h>
+# include <unistd.h>
 #endif
 
 Elevation::Decision Elevation::decide (bool isPrivileged, bool hasDisplay, bool hasPkexec)
@@ -44,8 +44,7 @@ juce::File findPkexec()
 int relaunchThroughPkexec (const juce::File& pkexec)
 {
     const auto self = juce::File::getSpecialLocation (juce::File::currentExecutableFile).getFullPathName();
-    juce::StringArray arguments { pkexec.getFullPathName(), "env",
-                                  "DISPLAY=" + environmentValue ("DISPLAY"),
+    juce::StringArray arguments { pkexec.getFullPathName(), "env", "DISPLAY=" + environmentValue ("DISPLAY"),
                                   "XAUTHORITY=" + environmentValue ("XAUTHORITY"), self };
 
     juce::ChildProcess child;
@@ -56,13 +55,12 @@ int relaunchThroughPkexec (const juce::File& pkexec)
     child.waitForProcessToFinish (-1);
     return (int) child.getExitCode();
 }
-} // namespace
+}  // namespace
 
 bool Elevation::ensurePrivileges (int& exitCode)
 {
     const auto pkexec = findPkexec();
-    const auto decision = decide (geteuid() == 0, environmentValue ("DISPLAY").isNotEmpty(),
-                                  pkexec != juce::File());
+    const auto decision = decide (geteuid() == 0, environmentValue ("DISPLAY").isNotEmpty(), pkexec != juce::File());
 
     if (decision == Decision::proceed)
         return true;

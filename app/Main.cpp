@@ -25,27 +25,19 @@ public:
         mainWindow = std::make_unique<MainWindow> (getApplicationName());
     }
 
-    void shutdown() override
-    {
-        mainWindow = nullptr;
-    }
+    void shutdown() override { mainWindow = nullptr; }
 
-    void anotherInstanceStarted (const juce::String&) override
-    {
-    }
+    void anotherInstanceStarted (const juce::String&) override {}
 
-    void systemRequestedQuit() override
-    {
-        quit();
-    }
+    void systemRequestedQuit() override { quit(); }
 
     class MainWindow final : public juce::DocumentWindow
     {
     public:
         explicit MainWindow (const juce::String& name)
             : DocumentWindow (name,
-                              juce::Desktop::getInstance().getDefaultLookAndFeel()
-                                  .findColour (juce::ResizableWindow::backgroundColourId),
+                              juce::Desktop::getInstance().getDefaultLookAndFeel().findColour (
+                                  juce::ResizableWindow::backgroundColourId),
                               DocumentWindow::allButtons)
         {
             setUsingNativeTitleBar (true);
@@ -56,12 +48,9 @@ public:
             setVisible (true);
         }
 
-        void closeButtonPressed() override
-        {
-            JUCEApplication::getInstance()->systemRequestedQuit();
-        }
+        void closeButtonPressed() override { JUCEApplication::getInstance()->systemRequestedQuit(); }
 
-       #if JUCE_LINUX || JUCE_BSD
+#if JUCE_LINUX || JUCE_BSD
         // JUCE leaves a natively framed window fixed-size here and sets no aspect hint,
         // so the window asks the window manager for a resizable frame and squares
         // itself after every resize the window manager makes.
@@ -81,19 +70,20 @@ public:
             }
 
             // The side the user dragged is the one that moved away from the last square.
-            const auto side = std::abs (getHeight() - lastSide) > std::abs (getWidth() - lastSide) ? getHeight()
-                                                                                                     : getWidth();
+            const auto side =
+                std::abs (getHeight() - lastSide) > std::abs (getWidth() - lastSide) ? getHeight() : getWidth();
             juce::Component::SafePointer<MainWindow> window (this);
-            juce::MessageManager::callAsync ([window, side]
-            {
-                if (window != nullptr)
-                    window->setSize (side, side);
-            });
+            juce::MessageManager::callAsync (
+                [window, side]
+                {
+                    if (window != nullptr)
+                        window->setSize (side, side);
+                });
         }
 
     private:
         int lastSide = 600;
-       #endif
+#endif
 
         JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainWindow)
     };

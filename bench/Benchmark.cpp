@@ -134,9 +134,9 @@ std::vector<std::vector<std::pair<juce::String, juce::MemoryBlock>>> inflateAll(
                 inflateEnd (&stream);
             }
 
-            files.emplace_back (juce::String::fromUTF8 (reinterpret_cast<const char*> (name), nameLength)
-                                    .replaceCharacter ('\\', '/'),
-                                std::move (out));
+            files.emplace_back (
+                juce::String::fromUTF8 (reinterpret_cast<const char*> (name), nameLength).replaceCharacter ('\\', '/'),
+                std::move (out));
             pos = (size_t) (data - bytes) + packed;
         }
     }
@@ -175,8 +175,8 @@ juce::String row (const juce::String& what, const Figure& f)
 
 juce::String ratio (const juce::String& what, double value, double target)
 {
-    return what.paddedRight (' ', 52) + juce::String (value, 2).paddedLeft (' ', 9) + "   target <= "
-         + juce::String (target, 2) + (value <= target ? "  holds" : "  MISSED");
+    return what.paddedRight (' ', 52) + juce::String (value, 2).paddedLeft (' ', 9)
+         + "   target <= " + juce::String (target, 2) + (value <= target ? "  holds" : "  MISSED");
 }
 
 // A figure for a pass that failed would be worthless, so a failed pass ends the run.
@@ -227,38 +227,65 @@ void measureLocation (const juce::String& label, const juce::File& base, juce::S
     appData.createDirectory();
     auto screen = makeScreen();
 
-    const auto install = measure ([&] { plugins.deleteRecursively(); settle(); },
-                                  [&] { installPass (*screen, false); });
-    const auto uninstall = measure ([&] { installPass (*screen, false); settle(); },
-                                    [&] { installPass (*screen, true); });
+    const auto install = measure (
+        [&]
+        {
+            plugins.deleteRecursively();
+            settle();
+        },
+        [&] { installPass (*screen, false); });
+    const auto uninstall = measure (
+        [&]
+        {
+            installPass (*screen, false);
+            settle();
+        },
+        [&] { installPass (*screen, true); });
 
     const auto target = scratch.folder.getChildFile ("tool");
     const auto withTool = [&] (const juce::String& tool)
     {
-        return measure ([&] { target.deleteRecursively(); target.createDirectory(); settle(); },
-                        [&]
-                        {
-                            for (const auto& archive : archives)
-                                shell ("cd " + quoted (target) + " && " + tool + " "
-                                       + quoted (generated.getChildFile (archive.name)) + " >/dev/null 2>&1; true");
-                        });
+        return measure (
+            [&]
+            {
+                target.deleteRecursively();
+                target.createDirectory();
+                settle();
+            },
+            [&]
+            {
+                for (const auto& archive : archives)
+                    shell ("cd " + quoted (target) + " && " + tool + " "
+                           + quoted (generated.getChildFile (archive.name)) + " >/dev/null 2>&1; true");
+            });
     };
 
     const auto bsdtar = withTool ("bsdtar -xf");
     const auto unzip = withTool ("unzip -qo");
 
-    const auto removeTree = measure ([&] { installPass (*screen, false); settle(); },
-                                     [&]
-                                     {
-                                         shell ("rm -rf " + quoted (plugins.getChildFile ("VST3/Glass Tundra Lights.vst3"))
-                                                + " " + quoted (plugins.getChildFile ("CLAP/Glass Tundra Lights.clap")) + " "
-                                                + quoted (plugins.getChildFile ("Avid/Audio/Plug-Ins/Glass Tundra Lights.aaxplugin")));
-                                     });
+    const auto removeTree = measure (
+        [&]
+        {
+            installPass (*screen, false);
+            settle();
+        },
+        [&]
+        {
+            shell ("rm -rf " + quoted (plugins.getChildFile ("VST3/Glass Tundra Lights.vst3")) + " "
+                   + quoted (plugins.getChildFile ("CLAP/Glass Tundra Lights.clap")) + " "
+                   + quoted (plugins.getChildFile ("Avid/Audio/Plug-Ins/Glass Tundra Lights.aaxplugin")));
+        });
 
     const auto inflateOnly = measure ([] {}, [] { inflateAll(); });
     const auto inflated = inflateAll();
-    const auto writeOnly = measure ([&] { target.deleteRecursively(); target.createDirectory(); settle(); },
-                                    [&] { writeAll (inflated, target); });
+    const auto writeOnly = measure (
+        [&]
+        {
+            target.deleteRecursively();
+            target.createDirectory();
+            settle();
+        },
+        [&] { writeAll (inflated, target); });
     const Figure floor { inflateOnly.median + writeOnly.median, inflateOnly.min + writeOnly.min,
                          inflateOnly.max + writeOnly.max };
 
@@ -276,7 +303,7 @@ void measureLocation (const juce::String& label, const juce::File& base, juce::S
     ratios.add (ratio ("install / floor (" + label + ")", install.median / floor.median, 1.15));
     ratios.add (ratio ("uninstall / rm -rf (" + label + ")", uninstall.median / removeTree.median, 1.1));
 }
-} // namespace
+}  // namespace
 
 int main (int argc, char* argv[])
 {
@@ -306,13 +333,15 @@ int main (int argc, char* argv[])
         appData.createDirectory();
 
         std::unique_ptr<MainComponent> screen;
-        const auto construct = measure ([&] { screen = nullptr; }, [&] { screen = std::make_unique<MainComponent> (appData, plugins); });
+        const auto construct =
+            measure ([&] { screen = nullptr; }, [&] { screen = std::make_unique<MainComponent> (appData, plugins); });
         table.add (row ("construct the main component", construct));
         ratios.add (ratio ("construct the main component (ms)", construct.median, 30.0));
 
         installPass (*screen, false);
 
-        for (const auto& [width, limit] : { std::pair { 600, 3.0 }, std::pair { 1000, 25.0 }, std::pair { 2000, 25.0 } })
+        for (const auto& [width, limit] :
+             { std::pair { 600, 3.0 }, std::pair { 1000, 25.0 }, std::pair { 2000, 25.0 } })
         {
             screen->setSize (width, width);
             juce::Image image (juce::Image::ARGB, width, width, true, juce::SoftwareImageType());
@@ -349,8 +378,10 @@ int main (int argc, char* argv[])
         const auto peakMb = megabytes ("peak");
         const auto largestArchiveMb = (double) BinaryData::vst3_zipSize / (1024.0 * 1024.0);
 
-        table.add (juce::String ("resident at rest, before the install (MB)").paddedRight (' ', 52) + juce::String (restMb, 1).paddedLeft (' ', 9));
-        table.add (juce::String ("peak resident during one full install (MB)").paddedRight (' ', 52) + juce::String (peakMb, 1).paddedLeft (' ', 9));
+        table.add (juce::String ("resident at rest, before the install (MB)").paddedRight (' ', 52)
+                   + juce::String (restMb, 1).paddedLeft (' ', 9));
+        table.add (juce::String ("peak resident during one full install (MB)").paddedRight (' ', 52)
+                   + juce::String (peakMb, 1).paddedLeft (' ', 9));
         ratios.add (ratio ("peak / (rest + 2 x largest archive)", peakMb / (restMb + 2.0 * largestArchiveMb), 1.0));
     }
 

@@ -38,11 +38,11 @@ juce::String MainComponent::installedVersion (int formatIndex) const
     if (source.isDirectory())
         return {};
 
-   #if JUCE_WINDOWS
+#if JUCE_WINDOWS
     return source.getVersion();
-   #else
+#else
     return PeVersionReader::readFileVersion (source);
-   #endif
+#endif
 }
 
 juce::String MainComponent::statusText (int formatIndex) const

@@ -12,12 +12,12 @@
 
 namespace
 {
-using juce::uint8;
 using juce::uint16;
 using juce::uint32;
 using juce::uint64;
+using juce::uint8;
 
-constexpr size_t readBudget = 8192;              // bytes per file, whatever its size
+constexpr size_t readBudget = 8192;  // bytes per file, whatever its size
 constexpr uint32 maxSections = 96;
 constexpr uint32 maxOptionalHeaderSize = 1024;
 constexpr uint32 maxPeHeaderOffset = 0x10000;
@@ -34,20 +34,17 @@ uint16 le16 (const uint8* p) noexcept
 
 uint32 le32 (const uint8* p) noexcept
 {
-    return static_cast<uint32> (p[0]) | (static_cast<uint32> (p[1]) << 8)
-         | (static_cast<uint32> (p[2]) << 16) | (static_cast<uint32> (p[3]) << 24);
+    return static_cast<uint32> (p[0]) | (static_cast<uint32> (p[1]) << 8) | (static_cast<uint32> (p[2]) << 16)
+         | (static_cast<uint32> (p[3]) << 24);
 }
 
 //==============================================================================
 class BoundedReader final
 {
 public:
-    explicit BoundedReader (juce::InputStream& s)
-        : stream (s), length (s.getTotalLength())
-    {
-    }
+    explicit BoundedReader (juce::InputStream& s) : stream (s), length (s.getTotalLength()) {}
 
-    uint64 getLength() const noexcept  { return length > 0 ? static_cast<uint64> (length) : 0; }
+    uint64 getLength() const noexcept { return length > 0 ? static_cast<uint64> (length) : 0; }
 
     /** Reads exactly numBytes at offset, or fails: past the end, past the budget or short. */
     bool read (uint64 offset, uint8* dest, size_t numBytes)
@@ -135,8 +132,8 @@ std::optional<uint32> readPeHeaderOffset (BoundedReader& reader)
 }
 
 /** Finds the resource data directory in a PE32 or PE32+ optional header. */
-bool readResourceDirectory (BoundedReader& reader, uint64 optionalHeaderOffset,
-                            uint32 optionalHeaderSize, ImageLayout& layout)
+bool readResourceDirectory (BoundedReader& reader, uint64 optionalHeaderOffset, uint32 optionalHeaderSize,
+                            ImageLayout& layout)
 {
     std::array<uint8, 112 + 3 * 8> header {};
 
@@ -156,8 +153,7 @@ bool readResourceDirectory (BoundedReader& reader, uint64 optionalHeaderOffset,
 
     const auto numDirectories = le32 (header.data() + directoriesStart - 4);
 
-    if (numDirectories < 3 || numDirectories > 16
-        || directoriesStart + 8 * numDirectories > optionalHeaderSize)
+    if (numDirectories < 3 || numDirectories > 16 || directoriesStart + 8 * numDirectories > optionalHeaderSize)
         return false;
 
     layout.resourceRva = le32 (header.data() + directoriesStart + 16);
@@ -197,8 +193,8 @@ std::optional<ImageLayout> readImageLayout (BoundedReader& reader)
 
     std::array<uint8, 24> coff {};
 
-    if (! reader.read (*peOffset, coff.data(), coff.size())
-        || coff[0] != 'P' || coff[1] != 'E' || coff[2] != 0 || coff[3] != 0)
+    if (! reader.read (*peOffset, coff.data(), coff.size()) || coff[0] != 'P' || coff[1] != 'E' || coff[2] != 0
+        || coff[3] != 0)
         return std::nullopt;
 
     ImageLayout layout;
@@ -206,8 +202,7 @@ std::optional<ImageLayout> readImageLayout (BoundedReader& reader)
     const uint32 optionalHeaderSize = le16 (coff.data() + 20);
     const auto optionalHeaderOffset = static_cast<uint64> (*peOffset) + coff.size();
 
-    if (layout.numSections == 0 || layout.numSections > maxSections
-        || optionalHeaderSize > maxOptionalHeaderSize
+    if (layout.numSections == 0 || layout.numSections > maxSections || optionalHeaderSize > maxOptionalHeaderSize
         || ! readResourceDirectory (reader, optionalHeaderOffset, optionalHeaderSize, layout)
         || ! readSectionTable (reader, optionalHeaderOffset + optionalHeaderSize, layout))
         return std::nullopt;
@@ -227,8 +222,8 @@ struct DirectoryEntry
     uint32 name, target;
 };
 
-std::optional<DirectoryEntry> readEntry (BoundedReader& reader, const ResourceArea& area,
-                                         uint32 directoryOffset, std::optional<uint32> wantedId)
+std::optional<DirectoryEntry> readEntry (BoundedReader& reader, const ResourceArea& area, uint32 directoryOffset,
+                                         std::optional<uint32> wantedId)
 {
     std::array<uint8, 16> header {};
 
@@ -344,13 +339,13 @@ juce::String parseVersionInfo (BoundedReader& reader, const FileSpan& info)
     const uint32 length = le16 (block.data());
     const uint32 valueLength = le16 (block.data() + 2);
 
-    if (length < block.size() || length > info.available
-        || valueLength < fixedInfoSize || fixedInfoOffset + valueLength > length)
+    if (length < block.size() || length > info.available || valueLength < fixedInfoSize
+        || fixedInfoOffset + valueLength > length)
         return {};
 
     static constexpr char key[] = "VS_VERSION_INFO";
 
-    for (size_t i = 0; i < sizeof (key); ++i)   // includes the terminating zero
+    for (size_t i = 0; i < sizeof (key); ++i)  // includes the terminating zero
         if (le16 (block.data() + 6 + 2 * i) != static_cast<uint16> (key[i]))
             return {};
 
@@ -361,10 +356,10 @@ juce::String parseVersionInfo (BoundedReader& reader, const FileSpan& info)
 
     const auto ms = le32 (fixed + 8);
     const auto ls = le32 (fixed + 12);
-    return juce::String (ms >> 16) + "." + juce::String (ms & 0xffffu) + "."
-         + juce::String (ls >> 16) + "." + juce::String (ls & 0xffffu);
+    return juce::String (ms >> 16) + "." + juce::String (ms & 0xffffu) + "." + juce::String (ls >> 16) + "."
+         + juce::String (ls & 0xffffu);
 }
-} // namespace
+}  // namespace
 
 //==============================================================================
 juce::String PeVersionReader::readFileVersion (const juce::File& file)

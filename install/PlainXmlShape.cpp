@@ -5,8 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
-PlainXmlShape::PlainXmlShape (const char* text, int deepestNesting)
-    : p (text), deepest ((size_t) deepestNesting)
+PlainXmlShape::PlainXmlShape (const char* text, int deepestNesting) : p (text), deepest ((size_t) deepestNesting)
 {
 }
 

@@ -1,15 +1,15 @@
 #include "ProgramImageInputStream.h"
 
 #if JUCE_LINUX || JUCE_BSD
- #include <sys/mman.h>
- #include <unistd.h>
+# include <sys/mman.h>
+# include <unistd.h>
 #endif
 
 namespace
 {
 // Handing back costs a system call, so it waits until this much has been read past.
 constexpr size_t releaseStep = 1 << 20;
-} // namespace
+}  // namespace
 
 ProgramImageInputStream::ProgramImageInputStream (const void* imageData, size_t size)
     : juce::MemoryInputStream (imageData, size, false)
@@ -36,14 +36,14 @@ int ProgramImageInputStream::read (void* destination, int maxBytes)
 
 void ProgramImageInputStream::release (const void* start, size_t size)
 {
-   #if JUCE_LINUX || JUCE_BSD
+#if JUCE_LINUX || JUCE_BSD
     const auto pageSize = (std::uintptr_t) sysconf (_SC_PAGESIZE);
     const auto first = ((std::uintptr_t) start + pageSize - 1) & ~(pageSize - 1);
     const auto end = ((std::uintptr_t) start + size) & ~(pageSize - 1);
 
     if (end > first)
         madvise (reinterpret_cast<void*> (first), end - first, MADV_DONTNEED);
-   #else
+#else
     juce::ignoreUnused (start, size);
-   #endif
+#endif
 }

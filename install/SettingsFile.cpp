@@ -23,9 +23,7 @@ const juce::StringArray pathAttributes { "VST3_Path", "CLAP_Path", "AAX_Path" };
 juce::String collapseSeparators (const juce::String& path)
 {
     const auto isSeparator = [] (juce::juce_wchar c)
-    {
-        return c == '/' || (c == '\\' && juce::File::getSeparatorChar() == '\\');
-    };
+    { return c == '/' || (c == '\\' && juce::File::getSeparatorChar() == '\\'); };
 
     juce::String result;
     auto previousWasSeparator = false;
@@ -43,7 +41,7 @@ juce::String collapseSeparators (const juce::String& path)
 
     return result;
 }
-} // namespace
+}  // namespace
 
 const juce::String SettingsFile::fileName { "PluginManagerSettings.txt" };
 

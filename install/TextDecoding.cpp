@@ -17,10 +17,13 @@ bool TextDecoding::isStrictUtf8 (const void* data, size_t size)
         size_t length = 0;
         juce::uint32 lowest = 0, lower = 0x80, upper = 0xbf;
 
+        // Laid out as a table: one row per lead-byte range.
+        // clang-format off
         if (lead >= 0xc2 && lead <= 0xdf)      { length = 2; lowest = 0x80; }
         else if (lead >= 0xe0 && lead <= 0xef) { length = 3; lowest = 0x800; }
         else if (lead >= 0xf0 && lead <= 0xf4) { length = 4; lowest = 0x10000; }
         else                                   return false;
+        // clang-format on
 
         if (size - i < length)
             return false;
@@ -52,7 +55,8 @@ juce::String TextDecoding::decodeFile (const juce::MemoryBlock& block)
     auto size = block.getSize();
 
     if (size >= 2 && ((bytes[0] == 0xff && bytes[1] == 0xfe) || (bytes[0] == 0xfe && bytes[1] == 0xff)))
-        return juce::String::createStringFromData (bytes, (int) juce::jmin (size, (size_t) std::numeric_limits<int>::max()));
+        return juce::String::createStringFromData (bytes,
+                                                   (int) juce::jmin (size, (size_t) std::numeric_limits<int>::max()));
 
     if (size >= 3 && bytes[0] == 0xef && bytes[1] == 0xbb && bytes[2] == 0xbf)
     {

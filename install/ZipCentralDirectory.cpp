@@ -30,7 +30,7 @@ const juce::uint8* findEndRecord (const juce::uint8* data, size_t size)
 
     return nullptr;
 }
-} // namespace
+}  // namespace
 
 std::vector<juce::uint32> ZipCentralDirectory::readCrcs (const void* archive, size_t size)
 {

@@ -13,8 +13,7 @@ const juce::StringArray extraNames { "EULA", "MANUAL", "WEBSITE", "SUPPORT" };
 const juce::StringArray formatNames { "VST3", "CLAP", "AAX" };
 const juce::StringArray formatExtensions { ".vst3", ".clap", ".aaxplugin" };
 
-MainComponent::MainComponent()
-    : MainComponent (platformApplicationDataFolder(), platformPluginFolderBase())
+MainComponent::MainComponent() : MainComponent (platformApplicationDataFolder(), platformPluginFolderBase())
 {
 }
 
@@ -73,7 +72,7 @@ MainComponent::MainComponent (const juce::File& applicationData, const juce::Fil
 
 MainComponent::~MainComponent()
 {
-   #if JUCE_WINDOWS
+#if JUCE_WINDOWS
     // A leftover of older installers in the user's own temporary folder. On other
     // systems that folder is shared by every user and this program runs as root,
     // so a file of that name there is not ours to remove.
@@ -81,7 +80,7 @@ MainComponent::~MainComponent()
 
     if (leftover.existsAsFile())
         leftover.deleteFile();
-   #endif
+#endif
 }
 
 juce::File MainComponent::platformApplicationDataFolder()
@@ -91,11 +90,11 @@ juce::File MainComponent::platformApplicationDataFolder()
 
 juce::File MainComponent::platformPluginFolderBase()
 {
-   #if JUCE_WINDOWS
+#if JUCE_WINDOWS
     return juce::File ("C:/Program Files/Common Files");
-   #else
+#else
     return juce::File ("/usr/lib");
-   #endif
+#endif
 }
 
 std::unique_ptr<juce::TextButton> MainComponent::makeButton (const juce::String& name)
@@ -111,8 +110,8 @@ void MainComponent::resized()
     // x arrives in pixels, because the extras row accumulates it in pixels.
     const auto place = [this] (juce::Component& child, float xPixels, float y, float w, float h)
     {
-        child.setBounds (juce::roundToInt (xPixels), juce::roundToInt (y * unit),
-                         juce::roundToInt (w * unit), juce::roundToInt (h * unit));
+        child.setBounds (juce::roundToInt (xPixels), juce::roundToInt (y * unit), juce::roundToInt (w * unit),
+                         juce::roundToInt (h * unit));
     };
 
     auto x = 4.0f * unit;
@@ -222,9 +221,8 @@ juce::String MainComponent::hintFor (const juce::String& name) const
         return "Email and Discord support";
 
     if (formatNames.contains (name))
-        return isFormatInstalled (formatNames.indexOf (name))
-                   ? "Select to update " + name + " to " + productVersion
-                   : "Select to install " + name;
+        return isFormatInstalled (formatNames.indexOf (name)) ? "Select to update " + name + " to " + productVersion
+                                                              : "Select to install " + name;
 
     if (name == "INSTALL")
         return juce::String ("Click to install selected. ") + "Shift-click to uninstall selected";

@@ -20,8 +20,7 @@ extern const juce::StringArray formatExtensions;
 // The main screen and the holder of the installer's state: the product it carries,
 // the per-format folders and selections, the transparent buttons it paints over,
 // and the overlay panels.
-class MainComponent final : public juce::Component,
-                            public juce::Button::Listener
+class MainComponent final : public juce::Component, public juce::Button::Listener
 {
 public:
     MainComponent();

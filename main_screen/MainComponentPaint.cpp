@@ -23,7 +23,7 @@ void drawIcon (juce::Graphics& g, juce::Drawable* icon, juce::Rectangle<float> a
     if (icon != nullptr)
         icon->drawWithin (g, area, juce::RectanglePlacement::centred, 1.0f);
 }
-} // namespace
+}  // namespace
 
 void MainComponent::paint (juce::Graphics& g)
 {

@@ -14,8 +14,8 @@ void OverlayPage::paintCloseMark (juce::Graphics& g, const juce::Button& closeBu
 
 void OverlayPage::place (juce::Component& child, float unit, float x, float y, float w, float h)
 {
-    child.setBounds (juce::roundToInt (x * unit), juce::roundToInt (y * unit),
-                     juce::roundToInt (w * unit), juce::roundToInt (h * unit));
+    child.setBounds (juce::roundToInt (x * unit), juce::roundToInt (y * unit), juce::roundToInt (w * unit),
+                     juce::roundToInt (h * unit));
 }
 
 void OverlayPage::placeCloseButton (juce::Component& closeButton, float unit)

@@ -4,8 +4,7 @@
 
 // The licence agreement page: a heading, the agreement in a scrolling text field,
 // and a round close mark.
-class panel_eula final : public juce::Component,
-                         public juce::Button::Listener
+class panel_eula final : public juce::Component, public juce::Button::Listener
 {
 public:
     explicit panel_eula (juce::String agreement);

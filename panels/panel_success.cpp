@@ -4,10 +4,10 @@
 #include "theme/Palette.h"
 
 panel_success::panel_success()
-    : successIcon (juce::Drawable::createFromImageData (BinaryData::icon_success_svg,
-                                                        (size_t) BinaryData::icon_success_svgSize)),
-      warningIcon (juce::Drawable::createFromImageData (BinaryData::icon_warning_svg,
-                                                        (size_t) BinaryData::icon_warning_svgSize))
+    : successIcon (
+        juce::Drawable::createFromImageData (BinaryData::icon_success_svg, (size_t) BinaryData::icon_success_svgSize)),
+      warningIcon (
+          juce::Drawable::createFromImageData (BinaryData::icon_warning_svg, (size_t) BinaryData::icon_warning_svgSize))
 {
 }
 

@@ -18,7 +18,7 @@ juce::Colour faceShade (const juce::Button& button)
 
     return paletteWarmGrey.withAlpha (button.isMouseOver() ? 0.75f : 0.5f);
 }
-} // namespace
+}  // namespace
 
 panel_support::panel_support()
 {

@@ -4,8 +4,7 @@
 
 // The support and about page: a community-chat link, an e-mail link, and where the
 // shared settings file lives.
-class panel_support final : public juce::Component,
-                            public juce::Button::Listener
+class panel_support final : public juce::Component, public juce::Button::Listener
 {
 public:
     panel_support();

@@ -23,9 +23,12 @@ struct ArchiveData
     size_t size;
 };
 
+// Laid out as a table: one archive per line.
+// clang-format off
 ArchiveData vst3Archive()  { return { reinterpret_cast<const std::uint8_t*> (BinaryData::vst3_zip), static_cast<size_t> (BinaryData::vst3_zipSize) }; }
 ArchiveData clapArchive()  { return { reinterpret_cast<const std::uint8_t*> (BinaryData::clap_zip), static_cast<size_t> (BinaryData::clap_zipSize) }; }
 ArchiveData aaxArchive()   { return { reinterpret_cast<const std::uint8_t*> (BinaryData::aax_zip), static_cast<size_t> (BinaryData::aax_zipSize) }; }
+// clang-format on
 
 std::uint32_t u16At (const ArchiveData& a, size_t offset)
 {
@@ -199,7 +202,7 @@ struct ExpectedEntry
 {
     const char* name;
     std::uint32_t method;
-    std::int64_t size;   // negative: any non-zero size
+    std::int64_t size;  // negative: any non-zero size
 };
 
 const std::vector<ExpectedEntry> vst3Entries {
@@ -356,8 +359,8 @@ void checkPngImage (const Bytes& icon, std::uint32_t offset, std::uint32_t lengt
     CHECK (juce::String (reinterpret_cast<const char*> (icon.data() + offset + 12), 4) == "IHDR");
     CHECK (bigEndian32 (icon, offset + 16) == 256);
     CHECK (bigEndian32 (icon, offset + 20) == 256);
-    CHECK (icon[offset + 24] == 8);    // bit depth
-    CHECK (icon[offset + 25] == 6);    // RGBA
+    CHECK (icon[offset + 24] == 8);  // bit depth
+    CHECK (icon[offset + 25] == 6);  // RGBA
     CHECK (juce::String (reinterpret_cast<const char*> (icon.data() + offset + length - 8), 4) == "IEND");
 }
 
@@ -410,7 +413,8 @@ void checkModuleInfo (const Bytes& json)
         REQUIRE (c < 0x80);
 
     juce::var info;
-    const auto parsed = juce::JSON::parse (juce::String (reinterpret_cast<const char*> (json.data()), json.size()), info);
+    const auto parsed =
+        juce::JSON::parse (juce::String (reinterpret_cast<const char*> (json.data()), json.size()), info);
     REQUIRE (parsed.wasOk());
 
     CHECK (jsonString (info, "Name") == "Glass Tundra Lights");
@@ -448,7 +452,7 @@ void checkModuleInfo (const Bytes& json)
 
     CHECK (jsonString (processor, "CID") != jsonString (controller, "CID"));
 }
-} // namespace
+}  // namespace
 
 //==============================================================================
 TEST_CASE ("Product archives are plain ZIP files with the expected entries", "[archives]")
@@ -484,9 +488,18 @@ TEST_CASE ("Product archives are plain ZIP files with the expected entries", "[a
 
 TEST_CASE ("Every archive entry inflates to its recorded size and CRC", "[archives]")
 {
-    SECTION ("vst3.zip")  { checkEntriesInflate (vst3Archive()); }
-    SECTION ("clap.zip")  { checkEntriesInflate (clapArchive()); }
-    SECTION ("aax.zip")   { checkEntriesInflate (aaxArchive()); }
+    SECTION ("vst3.zip")
+    {
+        checkEntriesInflate (vst3Archive());
+    }
+    SECTION ("clap.zip")
+    {
+        checkEntriesInflate (clapArchive());
+    }
+    SECTION ("aax.zip")
+    {
+        checkEntriesInflate (aaxArchive());
+    }
 }
 
 TEST_CASE ("Bundle payload files have the expected content", "[archives]")
@@ -517,7 +530,7 @@ TEST_CASE ("Bundle payload files have the expected content", "[archives]")
 
     SECTION ("moduleinfo.json describes the product and its two classes")
     {
-        checkModuleInfo (inflateNamed (vst3Archive(),
-                                       "Glass Tundra Lights.vst3\\Contents\\Resources\\moduleinfo.json"));
+        checkModuleInfo (
+            inflateNamed (vst3Archive(), "Glass Tundra Lights.vst3\\Contents\\Resources\\moduleinfo.json"));
     }
 }

@@ -10,8 +10,8 @@ TEST_CASE ("The main screen is built with its named transparent buttons", "[cons
 
     SECTION ("children in order: extras, formats, install, select all, hint label")
     {
-        const juce::StringArray expected { "EULA", "MANUAL", "WEBSITE", "SUPPORT", "VST3", "CLAP", "AAX",
-                                           "INSTALL", "SELECT_ALL" };
+        const juce::StringArray expected { "EULA", "MANUAL", "WEBSITE", "SUPPORT",   "VST3",
+                                           "CLAP", "AAX",    "INSTALL", "SELECT_ALL" };
         REQUIRE (screen.getNumChildComponents() == 10);
 
         for (int i = 0; i < expected.size(); ++i)
@@ -53,10 +53,12 @@ TEST_CASE ("The main screen is built with its named transparent buttons", "[cons
     {
         CHECK (screen.productName == "Glass Tundra Lights");
         CHECK (screen.productVersion == "1.0.12");
-        CHECK (screen.installTarget (0) == installer.scratch.pluginBase().getChildFile ("VST3/Glass Tundra Lights.vst3"));
+        CHECK (screen.installTarget (0)
+               == installer.scratch.pluginBase().getChildFile ("VST3/Glass Tundra Lights.vst3"));
         CHECK (screen.installTarget (2)
                == installer.scratch.pluginBase().getChildFile ("Avid/Audio/Plug-Ins/Glass Tundra Lights.aaxplugin"));
-        CHECK (screen.manualUrl.toString (false) == "https://docs.tovindrift.com/manuals/Glass_Tundra_Lights_Manual.pdf");
+        CHECK (screen.manualUrl.toString (false)
+               == "https://docs.tovindrift.com/manuals/Glass_Tundra_Lights_Manual.pdf");
     }
 
     SECTION ("all eight icons are made")
@@ -87,11 +89,11 @@ TEST_CASE ("Closing leaves a script.sh in the shared temporary folder alone", "[
         installer.start();
     }
 
-   #if JUCE_WINDOWS
+#if JUCE_WINDOWS
     CHECK_FALSE (leftover.exists());
-   #else
+#else
     CHECK (leftover.existsAsFile());
-   #endif
+#endif
 
     if (! existedBefore)
         leftover.deleteFile();

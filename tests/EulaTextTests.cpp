@@ -4,18 +4,18 @@
 
 namespace
 {
-    // Empty tokens are kept so that blank separator lines are counted as lines.
-    juce::StringArray splitIntoLines (const juce::String& text)
-    {
-        return juce::StringArray::fromTokens (text, "\n", "");
-    }
-
-    bool isPrintableAsciiOrLineFeed (char c)
-    {
-        const auto byte = static_cast<unsigned char> (c);
-        return byte == '\n' || (byte >= 0x20 && byte <= 0x7e);
-    }
+// Empty tokens are kept so that blank separator lines are counted as lines.
+juce::StringArray splitIntoLines (const juce::String& text)
+{
+    return juce::StringArray::fromTokens (text, "\n", "");
 }
+
+bool isPrintableAsciiOrLineFeed (char c)
+{
+    const auto byte = static_cast<unsigned char> (c);
+    return byte == '\n' || (byte >= 0x20 && byte <= 0x7e);
+}
+}  // namespace
 
 TEST_CASE ("Licence text has the exact layout the licence page expects", "[eula]")
 {

@@ -24,7 +24,7 @@ bool keptDefaults (TestInstaller& installer)
     return installer.folder (0) == installer.scratch.pluginBase().getChildFile ("VST3")
         && installer.folder (1) == installer.scratch.pluginBase().getChildFile ("CLAP");
 }
-} // namespace
+}  // namespace
 
 TEST_CASE ("Unreadable settings files leave the defaults and stay as they are", "[settings][hostile]")
 {

@@ -24,8 +24,8 @@ juce::MemoryBlock zipOf (std::initializer_list<std::pair<const char*, const char
     juce::ZipFile::Builder builder;
 
     for (const auto& [name, content] : entries)
-        builder.addEntry (new juce::MemoryInputStream (content, strlen (content), true), 9, juce::String::fromUTF8 (name),
-                          juce::Time (2024, 0, 1, 12, 0));
+        builder.addEntry (new juce::MemoryInputStream (content, strlen (content), true), 9,
+                          juce::String::fromUTF8 (name), juce::Time (2024, 0, 1, 12, 0));
 
     juce::MemoryOutputStream out;
     builder.writeToStream (out, nullptr);
@@ -37,7 +37,7 @@ bool installFrom (const ArchiveInstaller& installer, const juce::MemoryBlock& ar
     return installer.install (archive.getData(), archive.getSize());
 }
 
-} // namespace
+}  // namespace
 
 TEST_CASE ("Installing unpacks each selected format into its folder", "[install]")
 {
@@ -48,6 +48,8 @@ TEST_CASE ("Installing unpacks each selected format into its folder", "[install]
 
     SECTION ("the VST3 bundle tree, with no backslash in any name")
     {
+        // Laid out as a table: one line per file of the bundle.
+        // clang-format off
         CHECK (treeOf (installer.target (0)) == juce::StringArray {
                    "Glass Tundra Lights.vst3/Contents/",
                    "Glass Tundra Lights.vst3/Contents/Resources/",
@@ -56,13 +58,16 @@ TEST_CASE ("Installing unpacks each selected format into its folder", "[install]
                    "Glass Tundra Lights.vst3/Contents/x86_64-win/Glass Tundra Lights.vst3 16909792",
                    "Glass Tundra Lights.vst3/Plugin.ico " + juce::String (installer.target (0).getChildFile ("Plugin.ico").getSize()),
                    "Glass Tundra Lights.vst3/desktop.ini 80" });
+        // clang-format on
     }
 
     SECTION ("the CLAP item is a single file")
     {
         CHECK (installer.target (1).existsAsFile());
         CHECK (installer.target (1).getSize() == 16556512);
-        CHECK (installer.folder (1).getNumberOfChildFiles (juce::File::findFilesAndDirectories | juce::File::ignoreHiddenFiles) == 1);
+        CHECK (installer.folder (1).getNumberOfChildFiles (juce::File::findFilesAndDirectories
+                                                           | juce::File::ignoreHiddenFiles)
+               == 1);
     }
 
     SECTION ("the AAX module lands in a folder the archive never names")
@@ -248,7 +253,7 @@ TEST_CASE ("A corrupt archive leaves the earlier install exactly as it was", "[i
     SECTION ("a CRC that does not match what the data inflates to")
     {
         auto bad = good;
-        static_cast<char*> (bad.getData())[14] ^= 0x01; // the local header's CRC is not read
+        static_cast<char*> (bad.getData())[14] ^= 0x01;  // the local header's CRC is not read
         const auto centralCrc = bad.getSize() - 22 - 46 - 24 + 16;
         static_cast<char*> (bad.getData())[centralCrc] ^= 0x01;
         CHECK_FALSE (installFrom (installer, bad));

@@ -8,7 +8,7 @@
 namespace
 {
 const juce::String killTargetVariable { "PLUGIN_MANAGER_KILL_TARGET" };
-} // namespace
+}  // namespace
 
 // The process that the test below stops with SIGKILL in the middle of an install.
 TEST_CASE ("Reinstall CLAP into the folder named by the environment", "[.kill-target]")

@@ -15,6 +15,8 @@ struct Expected
     float hintFontHeight;
 };
 
+// Laid out as a table: one row per width.
+// clang-format off
 const std::vector<Expected> layoutTable {
     { 600,
       { { "EULA", { 24, 441, 60, 60 } }, { "MANUAL", { 93, 441, 60, 60 } }, { "WEBSITE", { 162, 441, 60, 60 } },
@@ -35,6 +37,7 @@ const std::vector<Expected> layoutTable {
         { "AAX", { 40, 420, 450, 100 } }, { "hint", { 40, 900, 920, 30 } } },
       30.0f },
 };
+// clang-format on
 
 std::map<juce::String, juce::Rectangle<int>> boundsOf (MainComponent& screen)
 {
@@ -45,7 +48,7 @@ std::map<juce::String, juce::Rectangle<int>> boundsOf (MainComponent& screen)
 
     return result;
 }
-} // namespace
+}  // namespace
 
 TEST_CASE ("Every child is placed on the unit grid of the width", "[layout]")
 {

@@ -24,7 +24,7 @@ juce::String quoted (const juce::File& f)
 {
     return f.getFullPathName().quoted();
 }
-} // namespace
+}  // namespace
 
 TEST_CASE ("A folder that cannot be written fails and keeps the earlier install", "[mounts]")
 {

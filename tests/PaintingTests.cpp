@@ -10,7 +10,7 @@ juce::Colour shade (juce::Colour colour, float alpha)
 {
     return ImageProbe::over (paletteNearBlack, colour.withAlpha (alpha));
 }
-} // namespace
+}  // namespace
 
 TEST_CASE ("The main screen paints its design at 600 by 600", "[painting]")
 {

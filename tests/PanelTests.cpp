@@ -15,7 +15,7 @@ juce::Image renderAlone (juce::Component& panel)
     panel.setBounds (0, 0, 1000, 1000);
     return ImageProbe::render (panel);
 }
-} // namespace
+}  // namespace
 
 TEST_CASE ("The result notice", "[panels]")
 {
@@ -116,7 +116,8 @@ TEST_CASE ("The licence page", "[panels]")
         ImageProbe::save (image, "licence_page");
         CHECK (ImageProbe::near (image, 300, 62, paletteNearBlack));
         CHECK (ImageProbe::near (image, 300, 60, paletteNearBlack));
-        CHECK (ImageProbe::near (image, 540, 33, ImageProbe::over (paletteNearBlack, paletteWarmGrey.withAlpha (0.5f)), 25));
+        CHECK (ImageProbe::near (image, 540, 33, ImageProbe::over (paletteNearBlack, paletteWarmGrey.withAlpha (0.5f)),
+                                 25));
     }
 
     SECTION ("a click anywhere in the close square closes it, and it stays owned")
@@ -169,8 +170,10 @@ TEST_CASE ("The support page", "[panels]")
     {
         const auto image = ImageProbe::render (*page);
         ImageProbe::save (image, "support_page");
-        CHECK (ImageProbe::near (image, 63, 120, ImageProbe::over (paletteNearBlack, paletteWarmGrey.withAlpha (0.5f))));
-        CHECK (ImageProbe::near (image, 63, 240, ImageProbe::over (paletteNearBlack, paletteWarmGrey.withAlpha (0.5f))));
+        CHECK (
+            ImageProbe::near (image, 63, 120, ImageProbe::over (paletteNearBlack, paletteWarmGrey.withAlpha (0.5f))));
+        CHECK (
+            ImageProbe::near (image, 63, 240, ImageProbe::over (paletteNearBlack, paletteWarmGrey.withAlpha (0.5f))));
     }
 
     SECTION ("only the close mark closes it")

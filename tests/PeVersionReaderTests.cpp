@@ -93,8 +93,9 @@ Bytes inflateFromArchive (const char* zipData, int zipSize, const juce::String& 
 
 const Bytes& aaxModule()
 {
-    static const auto module = inflateFromArchive (BinaryData::aax_zip, BinaryData::aax_zipSize,
-                                                   "Glass Tundra Lights.aaxplugin\\Contents\\x64\\Glass Tundra Lights.aaxplugin");
+    static const auto module =
+        inflateFromArchive (BinaryData::aax_zip, BinaryData::aax_zipSize,
+                            "Glass Tundra Lights.aaxplugin\\Contents\\x64\\Glass Tundra Lights.aaxplugin");
     return module;
 }
 
@@ -107,7 +108,8 @@ size_t endOfSections (const Bytes& module)
     size_t end = 0;
 
     for (size_t i = 0; i < numSections; ++i)
-        end = std::max (end, static_cast<size_t> (get32 (module, table + 40 * i + 20)) + get32 (module, table + 40 * i + 16));
+        end = std::max (end, static_cast<size_t> (get32 (module, table + 40 * i + 20))
+                                 + get32 (module, table + 40 * i + 16));
 
     return end;
 }
@@ -145,7 +147,12 @@ struct TestImage
     size_t optionalHeaderSize = 0, directories = 0, sectionTable = 0;
 };
 
-enum class Content { version, noResources, noVersionType };
+enum class Content
+{
+    version,
+    noResources,
+    noVersionType
+};
 
 void writeHeaders (TestImage& image, bool pe32Plus, Content content)
 {
@@ -239,8 +246,8 @@ void writeResources (TestImage& image, Content content, std::uint32_t versionMS,
     put32 (b, v + 60, versionLS);
 }
 
-TestImage makeImage (bool pe32Plus, Content content = Content::version,
-                     std::uint32_t versionMS = 0x00020003, std::uint32_t versionLS = 0x00040005)
+TestImage makeImage (bool pe32Plus, Content content = Content::version, std::uint32_t versionMS = 0x00020003,
+                     std::uint32_t versionLS = 0x00040005)
 {
     TestImage image;
     writeHeaders (image, pe32Plus, content);
@@ -259,7 +266,7 @@ void checkDamageGivesEmpty (const std::vector<std::function<void (TestImage&)>>&
         {
             INFO ("damage " << i << (pe32Plus ? " (PE32+)" : " (PE32)"));
             auto image = makeImage (pe32Plus);
-            damages[i] (image);
+            damages[i](image);
             CHECK (versionOf (image.bytes) == "");
         }
     }
@@ -291,10 +298,13 @@ class CountingStream final : public juce::InputStream
 public:
     explicit CountingStream (const Bytes& data) : inner (data.data(), data.size(), false) {}
 
+    // Laid out as a table: one line per forwarded call.
+    // clang-format off
     juce::int64 getTotalLength() override        { return inner.getTotalLength(); }
     bool isExhausted() override                  { return inner.isExhausted(); }
     juce::int64 getPosition() override           { return inner.getPosition(); }
     bool setPosition (juce::int64 pos) override  { return inner.setPosition (pos); }
+    // clang-format on
 
     int read (void* dest, int numBytes) override
     {
@@ -308,7 +318,7 @@ public:
 private:
     juce::MemoryInputStream inner;
 };
-} // namespace
+}  // namespace
 
 //==============================================================================
 TEST_CASE ("The file version of the shipped modules", "[pe]")
@@ -327,13 +337,14 @@ TEST_CASE ("The file version of the shipped modules", "[pe]")
 
     SECTION ("the CLAP and VST3 modules carry no version resource")
     {
-        const auto clap = inflateFromArchive (BinaryData::clap_zip, BinaryData::clap_zipSize,
-                                              "Glass Tundra Lights.clap");
+        const auto clap =
+            inflateFromArchive (BinaryData::clap_zip, BinaryData::clap_zipSize, "Glass Tundra Lights.clap");
         CHECK (clap.size() == 16556512);
         CHECK (versionOf (clap) == "");
 
-        const auto vst3 = inflateFromArchive (BinaryData::vst3_zip, BinaryData::vst3_zipSize,
-                                              "Glass Tundra Lights.vst3\\Contents\\x86_64-win\\Glass Tundra Lights.vst3");
+        const auto vst3 =
+            inflateFromArchive (BinaryData::vst3_zip, BinaryData::vst3_zipSize,
+                                "Glass Tundra Lights.vst3\\Contents\\x86_64-win\\Glass Tundra Lights.vst3");
         CHECK (vst3.size() == 16909792);
         CHECK (versionOf (vst3) == "");
     }
@@ -432,22 +443,28 @@ TEST_CASE ("Damaged or hostile images give an empty version", "[pe]")
     {
         constexpr std::uint32_t sub = 0x80000000u;
         checkDamageGivesEmpty ({
-            set32 (inResources (0x24), sub | 0),                                              // type -> root
+            set32 (inResources (0x24), sub | 0),                                                  // type -> root
             set32 (inResources (TestImage::nameDirectory + 20), sub | TestImage::nameDirectory),  // name -> itself
-            set32 (inResources (TestImage::nameDirectory + 20), sub | 0),                     // name -> root
+            set32 (inResources (TestImage::nameDirectory + 20), sub | 0),                         // name -> root
             set32 (inResources (TestImage::languageDirectory + 20), sub | TestImage::languageDirectory),
             set32 (inResources (TestImage::languageDirectory + 20), sub | 0),
-            set32 (inResources (TestImage::languageDirectory + 20), TestImage::nameDirectory),  // data entry on a directory
-            set32 (inResources (0x24), TestImage::dataEntry),                                 // type entry is a leaf
+            set32 (inResources (TestImage::languageDirectory + 20),
+                   TestImage::nameDirectory),                  // data entry on a directory
+            set32 (inResources (0x24), TestImage::dataEntry),  // type entry is a leaf
         });
     }
 
     SECTION ("bogus e_lfanew")
     {
         checkDamageGivesEmpty ({
-            set32 (fixed (0x3c), 0), set32 (fixed (0x3c), 0x3f), set32 (fixed (0x3c), 0x40),
-            set32 (fixed (0x3c), 0x3fe), set32 (fixed (0x3c), 0x400), set32 (fixed (0x3c), 0x10004),
-            set32 (fixed (0x3c), 0x7fffffff), set32 (fixed (0x3c), 0xffffffff),
+            set32 (fixed (0x3c), 0),
+            set32 (fixed (0x3c), 0x3f),
+            set32 (fixed (0x3c), 0x40),
+            set32 (fixed (0x3c), 0x3fe),
+            set32 (fixed (0x3c), 0x400),
+            set32 (fixed (0x3c), 0x10004),
+            set32 (fixed (0x3c), 0x7fffffff),
+            set32 (fixed (0x3c), 0xffffffff),
         });
 
         auto module = aaxModule();
@@ -466,15 +483,27 @@ TEST_CASE ("Damaged or hostile images give an empty version", "[pe]")
         const auto sectionVa = [] (const TestImage& i) { return i.sectionTable + 12; };
 
         checkDamageGivesEmpty ({
-            set16 (fixed (0), 0x4d5a), set16 (fixed (TestImage::peHeader), 0x4551),
-            set16 (numSections, 0), set16 (numSections, 97), set16 (numSections, 0xffff),
-            set16 (optionalSize, 0), set16 (optionalSize, 95), set16 (optionalSize, 0xffff),
+            set16 (fixed (0), 0x4d5a),
+            set16 (fixed (TestImage::peHeader), 0x4551),
+            set16 (numSections, 0),
+            set16 (numSections, 97),
+            set16 (numSections, 0xffff),
+            set16 (optionalSize, 0),
+            set16 (optionalSize, 95),
+            set16 (optionalSize, 0xffff),
             set16 (fixed (TestImage::optionalHeader), 0x107),
-            set32 (numDirectories, 0), set32 (numDirectories, 2), set32 (numDirectories, 17),
+            set32 (numDirectories, 0),
+            set32 (numDirectories, 2),
+            set32 (numDirectories, 17),
             set32 (numDirectories, 0xffffffff),
-            set32 (resourceRva, 0), set32 (resourceRva, 0x5000), set32 (resourceRva, 0xffffffff),
-            set32 (resourceSize, 0), set32 (resourceSize, 16),
-            set32 (rawPointer, 0x300), set32 (rawPointer, 0xfffffe00), set32 (sectionVa, 0x2000),
+            set32 (resourceRva, 0),
+            set32 (resourceRva, 0x5000),
+            set32 (resourceRva, 0xffffffff),
+            set32 (resourceSize, 0),
+            set32 (resourceSize, 16),
+            set32 (rawPointer, 0x300),
+            set32 (rawPointer, 0xfffffe00),
+            set32 (sectionVa, 0x2000),
         });
     }
 
@@ -482,15 +511,22 @@ TEST_CASE ("Damaged or hostile images give an empty version", "[pe]")
     {
         const auto v = TestImage::versionInfo;
         checkDamageGivesEmpty ({
-            set32 (inResources (12), 0), set32 (inResources (14), 0xffff), set16 (inResources (12), 0xffff),
+            set32 (inResources (12), 0),
+            set32 (inResources (14), 0xffff),
+            set16 (inResources (12), 0xffff),
             set16 (inResources (TestImage::nameDirectory + 14), 0),
             set16 (inResources (TestImage::languageDirectory + 14), 0x1000),
-            set32 (inResources (TestImage::dataEntry), 0), set32 (inResources (TestImage::dataEntry), 0x1000 + 0x1f0),
-            set32 (inResources (TestImage::dataEntry + 4), 0), set32 (inResources (TestImage::dataEntry + 4), 91),
+            set32 (inResources (TestImage::dataEntry), 0),
+            set32 (inResources (TestImage::dataEntry), 0x1000 + 0x1f0),
+            set32 (inResources (TestImage::dataEntry + 4), 0),
+            set32 (inResources (TestImage::dataEntry + 4), 91),
             set32 (inResources (TestImage::dataEntry + 4), 0x7fffffff),
-            set16 (inResources (v), 91), set16 (inResources (v), 0xffff),
-            set16 (inResources (v + 2), 0), set16 (inResources (v + 2), 60),
-            set16 (inResources (v + 6), 'W'), set16 (inResources (v + 36), 'X'),
+            set16 (inResources (v), 91),
+            set16 (inResources (v), 0xffff),
+            set16 (inResources (v + 2), 0),
+            set16 (inResources (v + 2), 60),
+            set16 (inResources (v + 6), 'W'),
+            set16 (inResources (v + 36), 'X'),
             set32 (inResources (v + 40), 0xfeef04bc),
         });
     }
@@ -529,9 +565,7 @@ TEST_CASE ("Write the version reader's fuzzing seeds", "[.seeds]")
     REQUIRE (folder.createDirectory());
 
     const auto write = [&folder] (const juce::String& name, const Bytes& bytes)
-    {
-        REQUIRE (folder.getChildFile (name).replaceWithData (bytes.data(), bytes.size()));
-    };
+    { REQUIRE (folder.getChildFile (name).replaceWithData (bytes.data(), bytes.size())); };
 
     write ("pe32-version", makeImage (false).bytes);
     write ("pe32plus-version", makeImage (true).bytes);

@@ -8,15 +8,17 @@ bool wellFormed (const char* text, int deepest = 8)
 {
     return PlainXmlShape (text, deepest).isWellFormed();
 }
-} // namespace
+}  // namespace
 
 TEST_CASE ("Settings text must have the plain shape of an XML document", "[settings][text]")
 {
     SECTION ("what settings files look like passes")
     {
-        CHECK (wellFormed ("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n\r\n<Plugin_Manager_Settings Important_Note:=\"a\"\r\n"
-                           "                         CLAP_Path=\"C:\\Program Files\\CLAP\"/>\r\n"));
-        CHECK (wellFormed ("<!-- edited by hand -->\n<a x='1' y = \"2\"><b/><!-- note --><c>text &amp; more</c></a>\n<!-- end -->"));
+        CHECK (wellFormed (
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n\r\n<Plugin_Manager_Settings Important_Note:=\"a\"\r\n"
+            "                         CLAP_Path=\"C:\\Program Files\\CLAP\"/>\r\n"));
+        CHECK (wellFormed (
+            "<!-- edited by hand -->\n<a x='1' y = \"2\"><b/><!-- note --><c>text &amp; more</c></a>\n<!-- end -->"));
     }
 
     SECTION ("broken structure fails")

@@ -16,7 +16,7 @@ void writeSettings (const ScratchFolder& scratch, const juce::String& content)
     scratch.settingsFile().getParentDirectory().createDirectory();
     REQUIRE (scratch.settingsFile().replaceWithText (content));
 }
-} // namespace
+}  // namespace
 
 TEST_CASE ("A first start writes the shared settings file with the default folders", "[settings]")
 {
@@ -31,9 +31,9 @@ TEST_CASE ("A first start writes the shared settings file with the default folde
         const juce::String indent (juce::String::repeatedString (" ", 24));
         const auto expected = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
                               "\r\n"
-                              "<Plugin_Manager_Settings Important_Note:=\"" + note + "\"\r\n"
-                            + indent + " CLAP_Path=\"" + base + "/CLAP\" VST3_Path=\"" + base + "/VST3\"\r\n"
-                            + indent + " AAX_Path=\"" + base + "/Avid/Audio/Plug-Ins\"/>\r\n";
+                              "<Plugin_Manager_Settings Important_Note:=\""
+                            + note + "\"\r\n" + indent + " CLAP_Path=\"" + base + "/CLAP\" VST3_Path=\"" + base
+                            + "/VST3\"\r\n" + indent + " AAX_Path=\"" + base + "/Avid/Audio/Plug-Ins\"/>\r\n";
         CHECK (written == expected);
     }
 
@@ -75,8 +75,8 @@ TEST_CASE ("An existing settings file decides the plug-in folders", "[settings]"
 
     SECTION ("another root tag still gives its paths")
     {
-        writeSettings (scratch, "<Whatever CLAP_Path=\"" + mine + "/c\" VST3_Path=\"" + mine
-                                    + "/v\" AAX_Path=\"" + mine + "/a\"/>");
+        writeSettings (scratch, "<Whatever CLAP_Path=\"" + mine + "/c\" VST3_Path=\"" + mine + "/v\" AAX_Path=\"" + mine
+                                    + "/a\"/>");
         installer.start();
 
         CHECK (installer.folder (0).getFullPathName() == mine + "/v");

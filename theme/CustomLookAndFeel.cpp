@@ -12,13 +12,11 @@ juce::Typeface::Ptr makeRegularTypeface()
         return face;
 
     // An unusable font resource must not leave every text without a face.
-    return juce::Font (juce::FontOptions {}.withMetricsKind (juce::TypefaceMetricsKind::legacy))
-        .getTypefacePtr();
+    return juce::Font (juce::FontOptions {}.withMetricsKind (juce::TypefaceMetricsKind::legacy)).getTypefacePtr();
 }
-} // namespace
+}  // namespace
 
-CustomLookAndFeel::CustomLookAndFeel()
-    : regularTypeface (makeRegularTypeface())
+CustomLookAndFeel::CustomLookAndFeel() : regularTypeface (makeRegularTypeface())
 {
     const auto halfGreen = paletteGreen.withAlpha ((juce::uint8) 0x80);
 
@@ -44,9 +42,7 @@ CustomLookAndFeel::~CustomLookAndFeel()
 
 juce::Font CustomLookAndFeel::legacyFont (float height)
 {
-    return juce::Font (juce::FontOptions {}
-                           .withMetricsKind (juce::TypefaceMetricsKind::legacy)
-                           .withHeight (height));
+    return juce::Font (juce::FontOptions {}.withMetricsKind (juce::TypefaceMetricsKind::legacy).withHeight (height));
 }
 
 juce::Typeface::Ptr CustomLookAndFeel::getTypefaceForFont (const juce::Font&)
@@ -61,8 +57,8 @@ juce::Font CustomLookAndFeel::getPopupMenuFont()
     return font;
 }
 
-void CustomLookAndFeel::drawComboBox (juce::Graphics& g, int width, int height, bool,
-                                      int, int, int, int, juce::ComboBox&)
+void CustomLookAndFeel::drawComboBox (juce::Graphics& g, int width, int height, bool, int, int, int, int,
+                                      juce::ComboBox&)
 {
     g.setColour (paletteCharcoal);
     g.fillRoundedRectangle (0.0f, 0.0f, (float) width, (float) height, (float) height * 0.5f);

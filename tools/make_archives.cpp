@@ -32,6 +32,8 @@ namespace
 using Bytes = std::vector<std::uint8_t>;
 
 //==============================================================================
+// Laid out as a table: one line per field width.
+// clang-format off
 class ByteWriter final
 {
 public:
@@ -72,6 +74,7 @@ public:
 
     Bytes data;
 };
+// clang-format on
 
 std::uint32_t alignUp (std::uint32_t value, std::uint32_t alignment)
 {
@@ -79,6 +82,8 @@ std::uint32_t alignUp (std::uint32_t value, std::uint32_t alignment)
 }
 
 //==============================================================================
+// Laid out as a table: one line per draw.
+// clang-format off
 class Xorshift final
 {
 public:
@@ -98,6 +103,7 @@ public:
 private:
     std::uint64_t state;
 };
+// clang-format on
 
 //==============================================================================
 // Compression
@@ -169,7 +175,7 @@ using Artwork = std::function<Rgba (Point)>;
 struct Image
 {
     int size = 0;
-    std::vector<Rgba> pixels;   // top row first
+    std::vector<Rgba> pixels;  // top row first
 };
 
 Image render (int size, const Artwork& art)
@@ -255,8 +261,10 @@ std::vector<Stroke> snowflakeStrokes()
             for (const auto side : { -1.0, 1.0 })
             {
                 const auto barbAngle = angle + side * pi / 4.0;
-                strokes.push_back ({ base, { base.x + barbLength * std::cos (barbAngle),
-                                             base.y + barbLength * std::sin (barbAngle) }, 0.024 });
+                strokes.push_back (
+                    { base,
+                      { base.x + barbLength * std::cos (barbAngle), base.y + barbLength * std::sin (barbAngle) },
+                      0.024 });
             }
         }
     }
@@ -268,10 +276,8 @@ bool insideSnowflake (Point p)
 {
     static const auto strokes = snowflakeStrokes();
 
-    return std::any_of (strokes.begin(), strokes.end(), [p] (const Stroke& s)
-    {
-        return distanceToSegment (p, s.from, s.to) < s.halfWidth;
-    });
+    return std::any_of (strokes.begin(), strokes.end(),
+                        [p] (const Stroke& s) { return distanceToSegment (p, s.from, s.to) < s.halfWidth; });
 }
 
 Rgba pluginArtwork (Point p)
@@ -287,8 +293,7 @@ bool insideDownArrow (Point p)
     const auto inShaft = std::abs (p.x - 0.5) < 0.075 && p.y > 0.32 && p.y < 0.62;
     const auto headTop = 0.56, headBottom = 0.82, headHalfWidth = 0.24;
     const auto progress = (p.y - headTop) / (headBottom - headTop);
-    const auto inHead = progress >= 0.0 && progress <= 1.0
-                         && std::abs (p.x - 0.5) <= headHalfWidth * (1.0 - progress);
+    const auto inHead = progress >= 0.0 && progress <= 1.0 && std::abs (p.x - 0.5) <= headHalfWidth * (1.0 - progress);
     const auto inTray = p.y > 0.86 && p.y < 0.91 && std::abs (p.x - 0.5) < 0.28;
     return inShaft || inHead || inTray;
 }
@@ -328,7 +333,7 @@ Bytes encodePng (const Image& image)
         for (int i = 3; i >= 0; --i)
             ihdr.push_back (static_cast<std::uint8_t> (v >> (8 * i)));
 
-    ihdr.insert (ihdr.end(), { 8, 6, 0, 0, 0 });   // 8-bit RGBA, deflate, no filter, no interlace
+    ihdr.insert (ihdr.end(), { 8, 6, 0, 0, 0 });  // 8-bit RGBA, deflate, no filter, no interlace
 
     Bytes raw;
     raw.reserve (static_cast<size_t> (size * (size * 4 + 1)));
@@ -359,12 +364,12 @@ Bytes encodeDib (const Image& image)
     const auto colourBytes = size * size * 4;
 
     ByteWriter w;
-    w.u32 (40);           // BITMAPINFOHEADER
+    w.u32 (40);  // BITMAPINFOHEADER
     w.u32 (size);
-    w.u32 (size * 2);     // colour rows plus AND mask rows
+    w.u32 (size * 2);  // colour rows plus AND mask rows
     w.u16 (1);
     w.u16 (32);
-    w.u32 (0);            // BI_RGB
+    w.u32 (0);  // BI_RGB
     w.u32 (colourBytes + maskStride * size);
     w.fill (16, 0);
 
@@ -373,7 +378,10 @@ Bytes encodeDib (const Image& image)
         for (std::uint32_t x = 0; x < size; ++x)
         {
             const auto& px = image.pixels[y * size + x];
-            w.u8 (px.b); w.u8 (px.g); w.u8 (px.r); w.u8 (px.a);
+            w.u8 (px.b);
+            w.u8 (px.g);
+            w.u8 (px.r);
+            w.u8 (px.a);
         }
     }
 
@@ -405,7 +413,7 @@ Bytes makeIcon (const Artwork& art)
 
     ByteWriter w;
     w.u16 (0);
-    w.u16 (1);    // icon
+    w.u16 (1);  // icon
     w.u16 (static_cast<std::uint32_t> (sizes.size()));
 
     auto offset = static_cast<std::uint32_t> (6 + 16 * sizes.size());
@@ -415,10 +423,10 @@ Bytes makeIcon (const Artwork& art)
         const auto dimension = static_cast<std::uint32_t> (sizes[i] >= 256 ? 0 : sizes[i]);
         w.u8 (dimension);
         w.u8 (dimension);
-        w.u8 (0);     // no palette
+        w.u8 (0);  // no palette
         w.u8 (0);
-        w.u16 (1);    // planes
-        w.u16 (32);   // bits per pixel
+        w.u16 (1);   // planes
+        w.u16 (32);  // bits per pixel
         w.u32 (static_cast<std::uint32_t> (images[i].size()));
         w.u32 (offset);
         offset += static_cast<std::uint32_t> (images[i].size());
@@ -458,8 +466,7 @@ public:
             const auto length = 2 + rng.below (9);
 
             for (std::uint32_t i = 0; i < length; ++i)
-                snippet.push_back (rng.below (100) < 70 ? opcodeBytes[rng.below (sizeof (opcodeBytes))]
-                                                         : rng.byte());
+                snippet.push_back (rng.below (100) < 70 ? opcodeBytes[rng.below (sizeof (opcodeBytes))] : rng.byte());
         }
     }
 
@@ -547,8 +554,8 @@ void versionString (ByteWriter& w, const std::string& key, const std::string& te
 
 Bytes fixedFileInfo()
 {
-    constexpr std::uint32_t versionMS = 0x00010000;   // 1.0
-    constexpr std::uint32_t versionLS = 0x000c0000;   // 12.0
+    constexpr std::uint32_t versionMS = 0x00010000;  // 1.0
+    constexpr std::uint32_t versionLS = 0x000c0000;  // 12.0
 
     ByteWriter w;
     w.u32 (0xfeef04bd);
@@ -557,12 +564,12 @@ Bytes fixedFileInfo()
     w.u32 (versionLS);
     w.u32 (versionMS);
     w.u32 (versionLS);
-    w.u32 (0x3f);           // file flags mask
-    w.u32 (0);              // file flags
-    w.u32 (0x00040004);     // VOS_NT_WINDOWS32
-    w.u32 (2);              // VFT_DLL
+    w.u32 (0x3f);        // file flags mask
+    w.u32 (0);           // file flags
+    w.u32 (0x00040004);  // VOS_NT_WINDOWS32
+    w.u32 (2);           // VFT_DLL
     w.u32 (0);
-    w.u32 (0);              // no file date
+    w.u32 (0);  // no file date
     w.u32 (0);
     return w.data;
 }
@@ -570,35 +577,38 @@ Bytes fixedFileInfo()
 // Writes the VS_VERSIONINFO block at the writer's current (32-bit aligned) position.
 void writeVersionInfo (ByteWriter& w)
 {
-    versionNode (w, "VS_VERSION_INFO", 0, 52, fixedFileInfo(), [&w]
-    {
-        versionNode (w, "StringFileInfo", 1, 0, {}, [&w]
-        {
-            versionNode (w, "040904E4", 1, 0, {}, [&w]
-            {
-                versionString (w, "CompanyName", "Tovin Drift");
-                versionString (w, "FileDescription", "Glass Tundra Lights");
-                versionString (w, "FileVersion", "1.0.12.0");
-                versionString (w, "ProductName", "Glass Tundra Lights");
-                versionString (w, "ProductVersion", "1.0.12.0");
-            });
-        });
+    versionNode (w, "VS_VERSION_INFO", 0, 52, fixedFileInfo(),
+                 [&w]
+                 {
+                     versionNode (w, "StringFileInfo", 1, 0, {},
+                                  [&w]
+                                  {
+                                      versionNode (w, "040904E4", 1, 0, {},
+                                                   [&w]
+                                                   {
+                                                       versionString (w, "CompanyName", "Tovin Drift");
+                                                       versionString (w, "FileDescription", "Glass Tundra Lights");
+                                                       versionString (w, "FileVersion", "1.0.12.0");
+                                                       versionString (w, "ProductName", "Glass Tundra Lights");
+                                                       versionString (w, "ProductVersion", "1.0.12.0");
+                                                   });
+                                  });
 
-        versionNode (w, "VarFileInfo", 1, 0, {}, [&w]
-        {
-            versionNode (w, "Translation", 0, 4, { 0x09, 0x04, 0xe4, 0x04 });
-        });
-    });
+                     versionNode (w, "VarFileInfo", 1, 0, {},
+                                  [&w] {
+                                      versionNode (w, "Translation", 0, 4, { 0x09, 0x04, 0xe4, 0x04 });
+                                  });
+                 });
 }
 
 void resourceDirectory (ByteWriter& w, std::uint32_t id, std::uint32_t target)
 {
-    w.u32 (0);     // characteristics
-    w.u32 (0);     // time stamp
-    w.u16 (0);     // version
+    w.u32 (0);  // characteristics
+    w.u32 (0);  // time stamp
+    w.u16 (0);  // version
     w.u16 (0);
-    w.u16 (0);     // named entries
-    w.u16 (1);     // ID entries
+    w.u16 (0);  // named entries
+    w.u16 (1);  // ID entries
     w.u32 (id);
     w.u32 (target);
 }
@@ -648,15 +658,15 @@ void writeDosHeader (ByteWriter& w, std::uint32_t peOffset)
     w.fill (0x3c - w.size(), 0);
     w.u32 (peOffset);
 
-    static constexpr std::uint8_t stub[] = { 0x0e, 0x1f, 0xba, 0x0e, 0x00, 0xb4, 0x09, 0xcd,
-                                             0x21, 0xb8, 0x01, 0x4c, 0xcd, 0x21 };
+    static constexpr std::uint8_t stub[] = { 0x0e, 0x1f, 0xba, 0x0e, 0x00, 0xb4, 0x09,
+                                             0xcd, 0x21, 0xb8, 0x01, 0x4c, 0xcd, 0x21 };
     w.bytes (stub, sizeof (stub));
     w.text ("This program cannot be run in DOS mode.\r\r\n$");
     w.fill (peOffset - w.size(), 0);
 }
 
-void writeOptionalHeader (ByteWriter& w, const std::vector<Section>& sections,
-                          std::uint32_t sizeOfHeaders, std::uint32_t resourceRva, std::uint32_t resourceSize)
+void writeOptionalHeader (ByteWriter& w, const std::vector<Section>& sections, std::uint32_t sizeOfHeaders,
+                          std::uint32_t resourceRva, std::uint32_t resourceSize)
 {
     const auto& last = sections.back();
     const auto sizeOfImage = alignUp (last.virtualAddress + last.virtualSize, 0x1000);
@@ -666,26 +676,26 @@ void writeOptionalHeader (ByteWriter& w, const std::vector<Section>& sections,
         initialisedData += sections[i].rawSize;
 
     w.u16 (0x20b);
-    w.u8 (14);                          // linker version
+    w.u8 (14);  // linker version
     w.u8 (38);
-    w.u32 (sections.front().rawSize);   // size of code
+    w.u32 (sections.front().rawSize);  // size of code
     w.u32 (initialisedData);
     w.u32 (0);
-    w.u32 (0x1000 + 0x2f0);             // entry point inside .text
-    w.u32 (0x1000);                     // base of code
+    w.u32 (0x1000 + 0x2f0);  // entry point inside .text
+    w.u32 (0x1000);          // base of code
     w.u64 (0x180000000ull);
-    w.u32 (0x1000);                     // section alignment
-    w.u32 (0x200);                      // file alignment
+    w.u32 (0x1000);  // section alignment
+    w.u32 (0x200);   // file alignment
     for (std::uint32_t v : { 6u, 0u, 0u, 0u, 6u, 0u })
-        w.u16 (v);                      // OS, image and subsystem versions
+        w.u16 (v);  // OS, image and subsystem versions
     w.u32 (0);
     w.u32 (sizeOfImage);
     w.u32 (sizeOfHeaders);
-    w.u32 (0);                          // checksum, patched once the file is complete
-    w.u16 (2);                          // Windows GUI subsystem
-    w.u16 (0x0100);                     // NX compatible
+    w.u32 (0);       // checksum, patched once the file is complete
+    w.u16 (2);       // Windows GUI subsystem
+    w.u16 (0x0100);  // NX compatible
     for (std::uint64_t v : { 0x100000ull, 0x1000ull, 0x100000ull, 0x1000ull })
-        w.u64 (v);                      // stack and heap reserve/commit
+        w.u64 (v);  // stack and heap reserve/commit
     w.u32 (0);
     w.u32 (16);
 
@@ -707,7 +717,7 @@ void writeSectionTable (ByteWriter& w, const std::vector<Section>& sections)
         for (auto v : { s.virtualSize, s.virtualAddress, s.rawSize, s.rawPointer, 0u, 0u })
             w.u32 (v);
 
-        w.u32 (0);   // relocation and line number counts
+        w.u32 (0);  // relocation and line number counts
         w.u32 (s.characteristics);
     }
 }
@@ -762,8 +772,8 @@ Bytes makeModule (const ModuleRecipe& recipe)
     {
         const auto rva = alignUp (0x1000 + textRaw, 0x1000);
         resources = makeResourceSection (rva);
-        sections.push_back ({ ".rsrc", static_cast<std::uint32_t> (resources.size()), rva,
-                              resourceRaw, sizeOfHeaders + textRaw, 0x40000040 });
+        sections.push_back ({ ".rsrc", static_cast<std::uint32_t> (resources.size()), rva, resourceRaw,
+                              sizeOfHeaders + textRaw, 0x40000040 });
     }
 
     ByteWriter w;
@@ -772,15 +782,14 @@ Bytes makeModule (const ModuleRecipe& recipe)
     w.text (std::string ("PE\0\0", 4));
     w.u16 (0x8664);
     w.u16 (sectionCount);
-    w.u32 (0x6790a1c4);          // link time stamp
+    w.u32 (0x6790a1c4);  // link time stamp
     w.u32 (0);
     w.u32 (0);
     w.u16 (240);
-    w.u16 (0x2022);              // executable, large address aware, DLL
+    w.u16 (0x2022);  // executable, large address aware, DLL
 
     const auto checksumOffset = w.size() + 64;
-    writeOptionalHeader (w, sections, sizeOfHeaders,
-                         recipe.withVersionResource ? sections.back().virtualAddress : 0,
+    writeOptionalHeader (w, sections, sizeOfHeaders, recipe.withVersionResource ? sections.back().virtualAddress : 0,
                          static_cast<std::uint32_t> (resources.size()));
     writeSectionTable (w, sections);
     w.fill (sizeOfHeaders - w.size(), 0);
@@ -878,7 +887,7 @@ Bytes toBytes (const std::string& s)
 struct ZipEntry
 {
     std::string name;
-    Bytes content;   // ignored for folders
+    Bytes content;  // ignored for folders
     bool isFolder = false;
 };
 
@@ -897,10 +906,10 @@ void writeEntryHeader (ByteWriter& w, std::uint32_t signature, bool central, con
     w.u32 (signature);
 
     if (central)
-        w.u16 (20);              // made by: version 2.0, MS-DOS
+        w.u16 (20);  // made by: version 2.0, MS-DOS
 
-    w.u16 (20);                  // needed to extract
-    w.u16 (0);                   // flags
+    w.u16 (20);  // needed to extract
+    w.u16 (0);   // flags
     w.u16 (e.method);
     w.u16 (dosTime);
     w.u16 (dosDate);
@@ -908,14 +917,14 @@ void writeEntryHeader (ByteWriter& w, std::uint32_t signature, bool central, con
     w.u32 (e.compressedSize);
     w.u32 (e.size);
     w.u16 (static_cast<std::uint32_t> (e.name.size()));
-    w.u16 (0);                   // extra field length
+    w.u16 (0);  // extra field length
 
     if (central)
     {
-        w.u16 (0);               // comment length
-        w.u16 (0);               // disk number
-        w.u16 (0);               // internal attributes
-        w.u32 (0);               // external attributes
+        w.u16 (0);  // comment length
+        w.u16 (0);  // disk number
+        w.u16 (0);  // internal attributes
+        w.u32 (0);  // external attributes
         w.u32 (e.localHeaderOffset);
     }
 
@@ -932,8 +941,11 @@ Bytes makeZip (const std::vector<ZipEntry>& entries)
         const auto compressed = entry.isFolder ? Bytes() : deflateRaw (entry.content);
         const auto size = entry.isFolder ? 0u : static_cast<std::uint32_t> (entry.content.size());
 
-        PreparedEntry e { entry.name, entry.isFolder ? 0u : 8u, entry.isFolder ? 0u : crcOf (entry.content),
-                          static_cast<std::uint32_t> (compressed.size()), size,
+        PreparedEntry e { entry.name,
+                          entry.isFolder ? 0u : 8u,
+                          entry.isFolder ? 0u : crcOf (entry.content),
+                          static_cast<std::uint32_t> (compressed.size()),
+                          size,
                           static_cast<std::uint32_t> (w.size()) };
         writeEntryHeader (w, 0x04034b50, false, e);
         w.bytes (compressed);
@@ -949,13 +961,13 @@ Bytes makeZip (const std::vector<ZipEntry>& entries)
     const auto count = static_cast<std::uint32_t> (prepared.size());
 
     w.u32 (0x06054b50);
-    w.u16 (0);                   // this disk
-    w.u16 (0);                   // disk holding the directory
+    w.u16 (0);  // this disk
+    w.u16 (0);  // disk holding the directory
     w.u16 (count);
     w.u16 (count);
     w.u32 (directorySize);
     w.u32 (directoryOffset);
-    w.u16 (0);                   // no archive comment
+    w.u16 (0);  // no archive comment
     return std::move (w.data);
 }
 
@@ -1018,17 +1030,18 @@ void runInParallel (const std::vector<std::function<void()>>& jobs)
 
     for (size_t i = 0; i < jobs.size(); ++i)
     {
-        threads.emplace_back ([&jobs, &failures, i]
-        {
-            try
+        threads.emplace_back (
+            [&jobs, &failures, i]
             {
-                jobs[i]();
-            }
-            catch (...)
-            {
-                failures[i] = std::current_exception();
-            }
-        });
+                try
+                {
+                    jobs[i]();
+                }
+                catch (...)
+                {
+                    failures[i] = std::current_exception();
+                }
+            });
     }
 
     for (auto& t : threads)
@@ -1051,7 +1064,7 @@ void makeAll (const std::filesystem::path& folder)
                      [&] { writeFile (folder / "aax.zip", makeAaxArchive (folderIcon)); } });
 }
 
-} // namespace
+}  // namespace
 
 int main (int argc, char** argv)
 {

@@ -21,7 +21,7 @@ int numberOfItems (const juce::File& folder)
 {
     return folder.getNumberOfChildFiles (juce::File::findFilesAndDirectories, "*");
 }
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
 {
@@ -34,8 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
     installer.install (data, size);
 
     const auto onlyTheFolder = numberOfItems (base) == 1 && pluginFolder.isDirectory();
-    const auto atMostTheItem = numberOfItems (pluginFolder) == 0
-                            || (numberOfItems (pluginFolder) == 1 && installer.target().exists());
+    const auto atMostTheItem =
+        numberOfItems (pluginFolder) == 0 || (numberOfItems (pluginFolder) == 1 && installer.target().exists());
 
     if (! onlyTheFolder || ! atMostTheItem)
         std::abort();

@@ -6,8 +6,7 @@ namespace ImageProbe
 {
 juce::Image render (juce::Component& component)
 {
-    juce::Image image (juce::Image::ARGB, component.getWidth(), component.getHeight(), true,
-                       juce::SoftwareImageType());
+    juce::Image image (juce::Image::ARGB, component.getWidth(), component.getHeight(), true, juce::SoftwareImageType());
     juce::Graphics g (image);
     component.paintEntireComponent (g, true);
     return image;
@@ -54,9 +53,11 @@ double differingShare (const juce::Image& a, const juce::Image& b, int tolerance
         {
             const auto ca = da.getPixelColour (x, y);
             const auto cb = db.getPixelColour (x, y);
-            const auto far = [tolerance] (juce::uint8 p, juce::uint8 q) { return std::abs ((int) p - (int) q) > tolerance; };
+            const auto far = [tolerance] (juce::uint8 p, juce::uint8 q)
+            { return std::abs ((int) p - (int) q) > tolerance; };
 
-            if (far (ca.getRed(), cb.getRed()) || far (ca.getGreen(), cb.getGreen()) || far (ca.getBlue(), cb.getBlue()))
+            if (far (ca.getRed(), cb.getRed()) || far (ca.getGreen(), cb.getGreen())
+                || far (ca.getBlue(), cb.getBlue()))
                 ++differing;
         }
     }
@@ -74,4 +75,4 @@ juce::File save (const juce::Image& image, const juce::String& name)
     juce::PNGImageFormat().writeImageToStream (image, out);
     return file;
 }
-} // namespace ImageProbe
+}  // namespace ImageProbe

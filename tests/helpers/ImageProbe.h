@@ -21,4 +21,4 @@ double differingShare (const juce::Image&, const juce::Image&, int tolerance);
 
 // Keeps a rendering where a person can look at it, in the build's test-artefacts folder.
 juce::File save (const juce::Image&, const juce::String& name);
-} // namespace ImageProbe
+}  // namespace ImageProbe

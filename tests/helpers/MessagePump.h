@@ -6,7 +6,7 @@ namespace juce::detail
 {
 // The framework's own per-message dispatch, which its timed loops are built on.
 bool dispatchNextMessageOnSystemQueue (bool returnIfNoPendingMessages);
-} // namespace juce::detail
+}  // namespace juce::detail
 
 // Runs the message loop for a while, so that timers (the shared animator's fades)
 // and asynchronous calls happen. The framework's own timed loop is compiled only

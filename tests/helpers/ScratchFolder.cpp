@@ -22,10 +22,9 @@ juce::File makeUniqueFolder()
 
     return juce::File (juce::String (pattern));
 }
-} // namespace
+}  // namespace
 
-ScratchFolder::ScratchFolder()
-    : folder (makeUniqueFolder())
+ScratchFolder::ScratchFolder() : folder (makeUniqueFolder())
 {
     applicationData().createDirectory();
 }
@@ -45,7 +44,7 @@ juce::StringArray ScratchFolder::snapshot() const
     juce::StringArray lines;
 
     for (const auto& entry : juce::RangedDirectoryIterator (folder, true, "*", juce::File::findFilesAndDirectories,
-                                                           juce::File::FollowSymlinks::no))
+                                                            juce::File::FollowSymlinks::no))
     {
         const auto& file = entry.getFile();
         auto line = file.getRelativePathFrom (folder);

@@ -8,8 +8,8 @@ int main (int argc, char* argv[])
 {
     // Components here are drawn and animated as on a real desktop, which needs one;
     // listing the tests does not.
-    const auto listing = std::any_of (argv + 1, argv + argc, [] (const char* arg)
-                                      { return juce::String (arg).startsWith ("--list"); });
+    const auto listing =
+        std::any_of (argv + 1, argv + argc, [] (const char* arg) { return juce::String (arg).startsWith ("--list"); });
 
     if (! listing && juce::SystemStats::getEnvironmentVariable ("DISPLAY", {}).isEmpty())
     {
