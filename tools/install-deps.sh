@@ -15,7 +15,7 @@ packages=(
     libfreetype-dev libfontconfig1-dev zlib1g-dev libpng-dev libjpeg-dev
     xvfb openbox xdotool x11-utils imagemagick
     binutils-mingw-w64-x86-64
-    clang libclang-rt-14-dev
+    clang libclang-rt-14-dev clang-format
 )
 
 missing=()
