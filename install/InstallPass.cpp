@@ -2,7 +2,6 @@
 
 #include "BinaryData.h"
 #include "install/ArchiveInstaller.h"
-#include "install/ProgramImageInputStream.h"
 #include "panels/panel_success.h"
 
 #include <future>
@@ -33,10 +32,7 @@ bool installOrUninstall (const juce::File& folder, const juce::String& item, int
         return installer.uninstall();
 
     const auto archive = archiveOf (formatIndex);
-    const auto succeeded =
-        installer.install (archive.data, archive.size, ArchiveInstaller::ArchiveMemory::programImage);
-    ProgramImageInputStream::release (archive.data, archive.size);
-    return succeeded;
+    return installer.install (archive.data, archive.size, ArchiveInstaller::ArchiveMemory::programImage);
 }
 }  // namespace
 

@@ -16,6 +16,12 @@ ProgramImageInputStream::ProgramImageInputStream (const void* imageData, size_t 
 {
 }
 
+// Whatever was read out of order (the central directory, say) goes back too.
+ProgramImageInputStream::~ProgramImageInputStream()
+{
+    release (getData(), getDataSize());
+}
+
 int ProgramImageInputStream::read (void* destination, int maxBytes)
 {
     const auto got = juce::MemoryInputStream::read (destination, maxBytes);
