@@ -93,6 +93,36 @@ bool PlainXmlShape::skipInstruction()
     return false;
 }
 
+// One character of text or of an attribute value. An ampersand must begin a whole
+// reference: the framework's reader takes everything up to the next semicolon as an
+// entity's name, and reads a name that starts with "<" again as markup, where some
+// text sends it round in circles.
+bool PlainXmlShape::skipCharacter()
+{
+    if (*p++ != '&')
+        return true;
+
+    if (*p == '#')
+    {
+        ++p;
+        const auto hex = *p == 'x';
+        const auto* digits = hex ? ++p : p;
+
+        while (hex ? juce::CharacterFunctions::getHexDigitValue ((juce::juce_wchar) (unsigned char) *p) >= 0
+                   : juce::CharacterFunctions::isDigit (*p))
+            ++p;
+
+        if (p == digits)
+            return false;
+    }
+    else if (readName().empty())
+    {
+        return false;
+    }
+
+    return *p++ == ';';
+}
+
 std::string PlainXmlShape::readName()
 {
     const auto* start = p;
@@ -154,7 +184,8 @@ bool PlainXmlShape::readStartTag()
             return false;
 
         while (*p != 0 && *p != quote && *p != '<')
-            ++p;
+            if (! skipCharacter())
+                return false;
 
         if (*p++ != quote)
             return false;
@@ -165,7 +196,8 @@ bool PlainXmlShape::readStartTag()
 bool PlainXmlShape::readContent()
 {
     while (*p != 0 && *p != '<')
-        ++p;
+        if (! skipCharacter())
+            return false;
 
     if (*p == 0)
         return false;

@@ -8,8 +8,8 @@
 // to pass this plain reading of XML's structure, which needs no recursion and never
 // looks past the end: a prolog of declarations, comments and white space, one root
 // element whose tags nest properly (not too deep) with quoted attribute values and
-// hold only text, comments and elements, and nothing after it but comments and white
-// space. No document type declaration: a settings file has no use for one, and
+// hold only text, comments and elements, every "&" beginning a whole reference, and
+// nothing after it but comments and white space. No document type declaration: a settings file has no use for one, and
 // entities are more than a hostile file should reach.
 class PlainXmlShape final
 {
@@ -29,6 +29,7 @@ private:
     bool skipPast (const char* end);
     void skipMisc();
     bool skipInstruction();
+    bool skipCharacter();
     std::string readName();
     bool readStartTag();
     bool readContent();

@@ -35,6 +35,19 @@ TEST_CASE ("Settings text must have the plain shape of an XML document", "[setti
         CHECK_FALSE (wellFormed ("<-->/\"<?x)lion?><a/>"));
     }
 
+    SECTION ("an ampersand begins a whole reference, in text and in attribute values")
+    {
+        CHECK (wellFormed ("<a x=\"&quot;&#34;&#x22;\">&amp;&lt;&gt;&apos;&other;</a>"));
+        CHECK_FALSE (wellFormed ("<a>fish & chips</a>"));
+        CHECK_FALSE (wellFormed ("<a>&amp</a>"));
+        CHECK_FALSE (wellFormed ("<a>&#;</a>"));
+        CHECK_FALSE (wellFormed ("<a>&#xg;</a>"));
+        CHECK_FALSE (wellFormed ("<a x=\"&\"/>"));
+
+        // An entity "name" that the framework would read again as markup, over a comment.
+        CHECK_FALSE (wellFormed ("<a><b>&<!--; <d> --></b></a>"));
+    }
+
     SECTION ("constructs a settings file never needs fail")
     {
         CHECK_FALSE (wellFormed ("<!DOCTYPE a [<!ENTITY e \"x\">]><a/>"));
