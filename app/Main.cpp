@@ -1,8 +1,16 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include "app/CommandLine.h"
+#include "app/CommandLineRunner.h"
 #include "app/Elevation.h"
 #include "app/InstallerIdentity.h"
 #include "main_screen/MainComponent.h"
+
+#include <iostream>
+
+#if JUCE_WINDOWS
+# include "platform/windows/WindowsPlatform.h"
+#endif
 
 class td_installerApplication final : public juce::JUCEApplication
 {
@@ -15,6 +23,17 @@ public:
 
     void initialise (const juce::String&) override
     {
+        // Over a remote shell there is often no display at all, or one that refuses us.
+        if (juce::Desktop::getInstance().getDisplays().getPrimaryDisplay() == nullptr)
+        {
+            std::cerr << "td_installer: no usable display (DISPLAY is unset or refuses the connection), so the "
+                         "window cannot open; to work without one, see td_installer --help."
+                      << std::endl;
+            setApplicationReturnValue (CommandLine::usageError);
+            quit();
+            return;
+        }
+
         if (int exitCode = 0; ! Elevation::ensurePrivileges (exitCode))
         {
             setApplicationReturnValue (exitCode);
@@ -92,4 +111,42 @@ private:
     std::unique_ptr<MainWindow> mainWindow;
 };
 
-START_JUCE_APPLICATION (td_installerApplication)
+JUCE_CREATE_APPLICATION_DEFINE (td_installerApplication)
+
+namespace
+{
+// With arguments the program works without a window, and needs no display.
+int runCommandLine (const juce::StringArray& arguments)
+{
+#if JUCE_WINDOWS
+    // A GUI-subsystem program has no console: borrow the caller's, so the output and
+    // the exit status reach its shell.
+    WindowsPlatform::attachToParentConsole();
+#endif
+
+    return CommandLineRunner::run (CommandLine::parse (arguments), CommandLineRunner::thisMachine(), std::cout,
+                                   std::cerr);
+}
+}  // namespace
+
+#if JUCE_WINDOWS
+JUCE_MAIN_FUNCTION
+{
+    const auto arguments = juce::JUCEApplicationBase::getCommandLineParameterArray();
+
+    if (! arguments.isEmpty())
+        return runCommandLine (arguments);
+
+    juce::JUCEApplicationBase::createInstance = &juce_CreateApplication;
+    return juce::JUCEApplicationBase::main();
+}
+#else
+int main (int argc, char* argv[])
+{
+    if (argc > 1)
+        return runCommandLine (juce::StringArray (argv + 1, argc - 1));
+
+    juce::JUCEApplicationBase::createInstance = &juce_CreateApplication;
+    return juce::JUCEApplicationBase::main (argc, (const char**) argv);
+}
+#endif

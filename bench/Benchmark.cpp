@@ -1,6 +1,7 @@
 // Measures what the user waits for: the install and uninstall passes (the window is
 // frozen while they run), start-up and painting, against the standard extractors and
 // the machine's floor for the same work. Prints a table; asserts nothing.
+#include "install/PluginFormats.h"
 #include "BinaryData.h"
 #include "main_screen/MainComponent.h"
 #include "panels/panel_success.h"
@@ -271,9 +272,11 @@ void measureLocation (const juce::String& label, const juce::File& base, juce::S
         },
         [&]
         {
-            shell ("rm -rf " + quoted (plugins.getChildFile ("VST3/Glass Tundra Lights.vst3")) + " "
-                   + quoted (plugins.getChildFile ("CLAP/Glass Tundra Lights.clap")) + " "
-                   + quoted (plugins.getChildFile ("Avid/Audio/Plug-Ins/Glass Tundra Lights.aaxplugin")));
+            shell (
+                "rm -rf "
+                + quoted (PluginFormats::defaultFolders (plugins)[0].getChildFile ("Glass Tundra Lights.vst3")) + " "
+                + quoted (PluginFormats::defaultFolders (plugins)[1].getChildFile ("Glass Tundra Lights.clap")) + " "
+                + quoted (PluginFormats::defaultFolders (plugins)[2].getChildFile ("Glass Tundra Lights.aaxplugin")));
         });
 
     const auto inflateOnly = measure ([] {}, [] { inflateAll(); });

@@ -1,18 +1,30 @@
 # All of the installer but its entry point, shared by the application and the tests.
 add_library(PluginManagerCore STATIC
+    app/CommandLine.cpp
+    app/CommandLine.h
+    app/CommandLineRunner.cpp
+    app/CommandLineRunner.h
     app/Elevation.cpp
     app/Elevation.h
     app/InstallerIdentity.h
     install/ArchiveInstaller.cpp
     install/ArchiveInstaller.h
     install/InstallPass.cpp
+    install/InstallPass.h
     install/InstalledState.cpp
+    install/InstalledState.h
+    install/PassLock.cpp
+    install/PassLock.h
+    install/PluginFormats.cpp
+    install/PluginFormats.h
     install/PlainXmlShape.cpp
     install/PlainXmlShape.h
     install/PeVersionReader.cpp
     install/PeVersionReader.h
     install/ProgramImageInputStream.cpp
     install/ProgramImageInputStream.h
+    install/RegularFileReader.cpp
+    install/RegularFileReader.h
     install/SettingsFile.cpp
     install/SettingsFile.h
     install/TextDecoding.cpp

@@ -1,8 +1,9 @@
-#include "main_screen/MainComponent.h"
+#include "InstallPass.h"
 
+#include "ArchiveInstaller.h"
 #include "BinaryData.h"
-#include "install/ArchiveInstaller.h"
-#include "panels/panel_success.h"
+#include "InstalledState.h"
+#include "PassLock.h"
 
 #include <future>
 
@@ -24,11 +25,11 @@ Archive archiveOf (int formatIndex)
     }
 }
 
-bool installOrUninstall (const juce::File& folder, const juce::String& item, int formatIndex, bool uninstalling)
+bool installOrUninstall (const juce::File& folder, const juce::String& item, int formatIndex, InstallPass::Mode mode)
 {
     const ArchiveInstaller installer (folder, item);
 
-    if (uninstalling)
+    if (mode == InstallPass::Mode::uninstall)
         return installer.uninstall();
 
     const auto archive = archiveOf (formatIndex);
@@ -36,12 +37,38 @@ bool installOrUninstall (const juce::File& folder, const juce::String& item, int
 }
 }  // namespace
 
-void MainComponent::runInstallOrUninstall()
+bool InstallPass::Result::processedAny() const
 {
-    const auto uninstalling = shiftDown;
+    return std::any_of (outcomes.begin(), outcomes.end(), [] (auto outcome) { return outcome != Outcome::skipped; });
+}
+
+bool InstallPass::Result::allSucceeded() const
+{
+    return ! busy
+        && std::none_of (outcomes.begin(), outcomes.end(), [] (auto outcome) { return outcome == Outcome::failed; });
+}
+
+InstallPass::InstallPass (const juce::File& maker, const juce::String& name,
+                          const std::array<juce::File, 3>& formatFolders)
+    : lockWait (PassLock::defaultWait()), makerFolder (maker), productName (name), folders (formatFolders)
+{
+}
+
+InstallPass::Result InstallPass::run (const std::array<bool, 3>& selected, Mode mode) const
+{
+    Result result;
+    const PassLock lock (makerFolder, lockWait);
+
+    if (! lock.isHeld())
+    {
+        result.busy = true;
+        return result;
+    }
+
+    const InstalledState state (productName, folders);
 
     // The formats touch nothing of each other's, and inflating an archive is most of a
-    // pass's time, so they run side by side on every core while the window waits.
+    // pass's time, so they run side by side on every core while the caller waits.
     // Where no thread can be had, a format runs when its outcome is asked for.
     std::array<std::future<bool>, 3> outcomes;
 
@@ -49,40 +76,28 @@ void MainComponent::runInstallOrUninstall()
     {
         if (selected[(size_t) index])
             outcomes[(size_t) index] =
-                std::async (std::launch::async | std::launch::deferred, installOrUninstall,
-                            formatFolders[(size_t) index], installedFileName (index), index, uninstalling);
+                std::async (std::launch::async | std::launch::deferred, installOrUninstall, folders[(size_t) index],
+                            state.installedFileName (index), index, mode);
     }
-
-    auto processedAny = false;
-    auto allSucceeded = true;
 
     for (size_t index = 0; index < outcomes.size(); ++index)
-    {
-        if (! outcomes[index].valid())
-            continue;
+        if (outcomes[index].valid())
+            result.outcomes[index] = outcomes[index].get() ? Outcome::succeeded : Outcome::failed;
 
-        processedAny = true;
-        allSucceeded = outcomes[index].get() && allSucceeded;
-        selected[index] = false;
-    }
-
-    repaint();
-    showResultPanel (processedAny && allSucceeded);
+    return result;
 }
 
-void MainComponent::removeInstallLeftovers() const
+bool InstallPass::removeLeftovers() const
 {
+    const PassLock lock (makerFolder, lockWait);
+
+    if (! lock.isHeld())
+        return false;
+
+    const InstalledState state (productName, folders);
+
     for (int index = 0; index < 3; ++index)
-        ArchiveInstaller (formatFolders[(size_t) index], installedFileName (index)).removeLeftovers();
-}
+        ArchiveInstaller (folders[(size_t) index], state.installedFileName (index)).removeLeftovers();
 
-void MainComponent::showResultPanel (bool success)
-{
-    resultPanel = std::make_unique<panel_success>();
-    addAndMakeVisible (*resultPanel);
-    coverScreen (*resultPanel);
-    resultPanel->success = success;
-
-    juce::Desktop::getInstance().getAnimator().animateComponent (resultPanel.get(), getBounds(), 0.0f, 3000, true, 0.0,
-                                                                 0.0);
+    return true;
 }

@@ -1,15 +1,24 @@
-#include "main_screen/MainComponent.h"
+#include "InstalledState.h"
 
-#include "install/PeVersionReader.h"
+#include "PeVersionReader.h"
+#include "PluginFormats.h"
+#include "RegularFileReader.h"
 
-juce::String MainComponent::installedFileName (int formatIndex) const
+std::atomic<int> InstalledState::queries { 0 };
+
+InstalledState::InstalledState (const juce::String& name, const std::array<juce::File, 3>& formatFolders)
+    : productName (name), folders (formatFolders)
+{
+}
+
+juce::String InstalledState::installedFileName (int formatIndex) const
 {
     return productName + formatExtensions[formatIndex];
 }
 
-juce::File MainComponent::installTarget (int formatIndex) const
+juce::File InstalledState::installTarget (int formatIndex) const
 {
-    const auto& folder = formatFolders[(size_t) formatIndex];
+    const auto& folder = folders[(size_t) formatIndex];
 
     // A format without a folder has no install target at all.
     if (folder == juce::File())
@@ -18,42 +27,67 @@ juce::File MainComponent::installTarget (int formatIndex) const
     return folder.getChildFile (installedFileName (formatIndex));
 }
 
-bool MainComponent::isFormatInstalled (int formatIndex) const
+bool InstalledState::isFormatInstalled (int formatIndex) const
 {
     const auto target = installTarget (formatIndex);
-    return target != juce::File() && target.exists();
+
+    if (target == juce::File())
+        return false;
+
+    ++queries;
+    return RegularFileReader::anythingAt (target);
 }
 
-juce::String MainComponent::installedVersion (int formatIndex) const
+juce::String InstalledState::installedVersion (int formatIndex) const
 {
-    auto source = installTarget (formatIndex);
+    const auto target = installTarget (formatIndex);
+    return target == juce::File() ? juce::String() : versionBelow (target, formatIndex);
+}
 
-    if (source == juce::File())
-        return {};
+// Only a regular file inside the item is read: a folder, a link, a FIFO or a device
+// in its place has no version, and reading it never waits.
+juce::String InstalledState::versionBelow (const juce::File& target, int formatIndex) const
+{
+    ++queries;
 
     // An AAX bundle carries its version in the module inside it.
-    if (formatIndex == 2)
-        source = source.getChildFile ("Contents/x64/" + productName + ".aaxplugin");
-
-    if (source.isDirectory())
-        return {};
+    const auto source =
+        formatIndex == 2 ? target.getFileName() + "/Contents/x64/" + productName + ".aaxplugin" : target.getFileName();
 
 #if JUCE_WINDOWS
-    return source.getVersion();
+    const auto file = target.getParentDirectory().getChildFile (source);
+    return file.existsAsFile() && ! file.isSymbolicLink() ? file.getVersion() : juce::String();
 #else
-    return PeVersionReader::readFileVersion (source);
+    const auto stream = RegularFileReader::open (target.getParentDirectory(), source);
+    return stream != nullptr ? PeVersionReader::readFileVersion (*stream) : juce::String();
 #endif
 }
 
-juce::String MainComponent::statusText (int formatIndex) const
+juce::String InstalledState::statusFor (bool installed, const juce::String& version)
 {
-    if (! isFormatInstalled (formatIndex))
+    if (! installed)
         return "NOT INSTALLED";
-
-    const auto version = installedVersion (formatIndex);
 
     if (version.isEmpty())
         return "INSTALLED";
 
     return "v" + version + " INSTALLED";
+}
+
+juce::String InstalledState::statusText (int formatIndex) const
+{
+    return stateOf (formatIndex).status;
+}
+
+FormatState InstalledState::stateOf (int formatIndex) const
+{
+    FormatState state;
+    state.target = installTarget (formatIndex);
+    state.installed = isFormatInstalled (formatIndex);
+
+    if (state.installed)
+        state.version = versionBelow (state.target, formatIndex);
+
+    state.status = statusFor (state.installed, state.version);
+    return state;
 }

@@ -2,7 +2,7 @@
 
 #include "PlainXmlShape.h"
 #include "TextDecoding.h"
-#include "main_screen/MainComponent.h"
+#include "RegularFileReader.h"
 
 namespace
 {
@@ -80,31 +80,52 @@ juce::XmlElement SettingsFile::makeDocument (const std::array<juce::File, 3>& fo
     return settings;
 }
 
+juce::File SettingsFile::makerFolder (const juce::File& applicationData)
+{
+    return applicationData.getChildFile ("Tovin Drift");
+}
+
+namespace
+{
+// Larger than any settings file a person writes, and bounded all the same.
+constexpr size_t largestFile = 256 * 1024 * 1024;
+
+std::optional<std::array<juce::File, 3>> readFile (const juce::File& makerFolder)
+{
+    // Only a regular file is read, never through a link, and never a FIFO that would wait.
+    const auto content = RegularFileReader::readAll (makerFolder, SettingsFile::fileName, largestFile);
+    return content.has_value() ? SettingsFile::readFolders (*content) : std::nullopt;
+}
+}  // namespace
+
+std::array<juce::File, 3> SettingsFile::read (const juce::File& makerFolder, const std::array<juce::File, 3>& defaults)
+{
+    return readFile (makerFolder).value_or (defaults);
+}
+
 // Every installer of the maker shares one settings file naming the plug-in folders:
 // read it when it is there, otherwise write it with the folders in force now.
-void MainComponent::loadOrCreateSettings()
+std::array<juce::File, 3> SettingsFile::loadOrCreate (const juce::File& makerFolder,
+                                                      const std::array<juce::File, 3>& defaults)
 {
-    settingsFolder = applicationDataFolder.getChildFile ("Tovin Drift");
-    const auto settingsFile = settingsFolder.getChildFile (SettingsFile::fileName);
+    const auto settingsFile = makerFolder.getChildFile (fileName);
 
-    if (settingsFile.existsAsFile())
+    if (RegularFileReader::anythingAt (settingsFile))
     {
-        juce::MemoryBlock content;
-        const auto folders = settingsFile.loadFileAsData (content) ? SettingsFile::readFolders (content) : std::nullopt;
+        const auto folders = readFile (makerFolder);
 
         if (! folders.has_value())
-            return;
+            return defaults;
 
-        formatFolders = *folders;
-
-        for (const auto& folder : formatFolders)
+        for (const auto& folder : *folders)
             if (folder != juce::File() && ! folder.exists())
                 folder.createDirectory();
 
-        return;
+        return *folders;
     }
 
     // On a fresh machine the maker's folder does not exist yet.
-    settingsFolder.createDirectory();
-    SettingsFile::makeDocument (formatFolders).writeTo (settingsFile, juce::XmlElement::TextFormat());
+    makerFolder.createDirectory();
+    makeDocument (defaults).writeTo (settingsFile, juce::XmlElement::TextFormat());
+    return defaults;
 }

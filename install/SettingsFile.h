@@ -19,6 +19,17 @@ public:
     // The document a first start writes, naming the folders in force.
     static juce::XmlElement makeDocument (const std::array<juce::File, 3>& folders);
 
+    // The maker's folder, which holds the file, inside the machine-wide application data.
+    static juce::File makerFolder (const juce::File& applicationData);
+
+    // The folders in force: the file's when it is there, otherwise the defaults, which a
+    // first start writes into a new file for every later installer.
+    static std::array<juce::File, 3> loadOrCreate (const juce::File& makerFolder,
+                                                   const std::array<juce::File, 3>& defaults);
+
+    // The same folders, reading only: a missing file leaves the defaults and writes nothing.
+    static std::array<juce::File, 3> read (const juce::File& makerFolder, const std::array<juce::File, 3>& defaults);
+
     // Elements nested deeper than this are not a settings file but an attack on the
     // framework's XML reader, which descends once per level.
     static constexpr int deepestNesting = 256;

@@ -2,6 +2,8 @@
 
 #include "BinaryData.h"
 #include "app/InstallerIdentity.h"
+#include "install/InstallPass.h"
+#include "install/SettingsFile.h"
 #include "panels/EulaText.h"
 #include "panels/panel_eula.h"
 #include "panels/panel_success.h"
@@ -10,8 +12,6 @@
 #include "theme/Palette.h"
 
 const juce::StringArray extraNames { "EULA", "MANUAL", "WEBSITE", "SUPPORT" };
-const juce::StringArray formatNames { "VST3", "CLAP", "AAX" };
-const juce::StringArray formatExtensions { ".vst3", ".clap", ".aaxplugin" };
 
 MainComponent::MainComponent() : MainComponent (platformApplicationDataFolder(), platformPluginFolderBase())
 {
@@ -36,12 +36,10 @@ MainComponent::MainComponent (const juce::File& applicationData, const juce::Fil
 
     platformSuffix = " for Windows";
 
-    formatFolders[1] = pluginFolderBase.getChildFile ("CLAP");
-    formatFolders[0] = pluginFolderBase.getChildFile ("VST3");
-    formatFolders[2] = pluginFolderBase.getChildFile ("Avid/Audio/Plug-Ins");
+    formatFolders = PluginFormats::defaultFolders (pluginFolderBase);
 
-    productName = juce::String ("Glass Tundra Lights").replaceFirstOccurrenceOf ("_", " ");
-    productVersion = "1.0.12";
+    productName = carriedProductName.replaceFirstOccurrenceOf ("_", " ");
+    productVersion = carriedProductVersion;
 
     productPageUrl = juce::URL ("https://tovindrift.com/collections/software/products/td054-glass-tundra-lights");
     manualUrl = juce::URL ("https://docs.tovindrift.com/manuals/Glass_Tundra_Lights_Manual.pdf");
@@ -90,11 +88,74 @@ juce::File MainComponent::platformApplicationDataFolder()
 
 juce::File MainComponent::platformPluginFolderBase()
 {
-#if JUCE_WINDOWS
-    return juce::File ("C:/Program Files/Common Files");
-#else
-    return juce::File ("/usr/lib");
-#endif
+    return PluginFormats::platformBase();
+}
+
+//==============================================================================
+// The window's side of the installation subsystem, which knows nothing of the window.
+void MainComponent::loadOrCreateSettings()
+{
+    settingsFolder = SettingsFile::makerFolder (applicationDataFolder);
+    formatFolders = SettingsFile::loadOrCreate (settingsFolder, formatFolders);
+}
+
+void MainComponent::removeInstallLeftovers() const
+{
+    InstallPass (settingsFolder, productName, formatFolders).removeLeftovers();
+}
+
+void MainComponent::runInstallOrUninstall()
+{
+    const InstallPass pass (settingsFolder, productName, formatFolders);
+    const auto result = pass.run (selected, shiftDown ? InstallPass::Mode::uninstall : InstallPass::Mode::install);
+
+    for (size_t index = 0; index < selected.size(); ++index)
+        if (result.outcomes[index] != InstallPass::Outcome::skipped)
+            selected[index] = false;
+
+    repaint();
+    showResultPanel (result.processedAny() && result.allSucceeded());
+}
+
+void MainComponent::showResultPanel (bool success)
+{
+    resultPanel = std::make_unique<panel_success>();
+    addAndMakeVisible (*resultPanel);
+    coverScreen (*resultPanel);
+    resultPanel->success = success;
+
+    juce::Desktop::getInstance().getAnimator().animateComponent (resultPanel.get(), getBounds(), 0.0f, 3000, true, 0.0,
+                                                                 0.0);
+}
+
+InstalledState MainComponent::installedState() const
+{
+    return { productName, formatFolders };
+}
+
+juce::String MainComponent::installedFileName (int formatIndex) const
+{
+    return installedState().installedFileName (formatIndex);
+}
+
+juce::File MainComponent::installTarget (int formatIndex) const
+{
+    return installedState().installTarget (formatIndex);
+}
+
+bool MainComponent::isFormatInstalled (int formatIndex) const
+{
+    return installedState().isFormatInstalled (formatIndex);
+}
+
+juce::String MainComponent::installedVersion (int formatIndex) const
+{
+    return installedState().installedVersion (formatIndex);
+}
+
+juce::String MainComponent::statusText (int formatIndex) const
+{
+    return installedState().statusText (formatIndex);
 }
 
 std::unique_ptr<juce::TextButton> MainComponent::makeButton (const juce::String& name)

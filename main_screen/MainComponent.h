@@ -2,6 +2,8 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include "install/InstalledState.h"
+#include "install/PluginFormats.h"
 #include "theme/CustomLookAndFeel.h"
 
 #include <array>
@@ -11,11 +13,9 @@ class panel_eula;
 class panel_support;
 class panel_success;
 
-// The names of the extras buttons, the formats and the formats' file extensions.
-// Every per-format array follows the order of formatNames: 0 VST3, 1 CLAP, 2 AAX.
+// The names of the extras buttons. Every per-format array follows the order of
+// formatNames: 0 VST3, 1 CLAP, 2 AAX.
 extern const juce::StringArray extraNames;
-extern const juce::StringArray formatNames;
-extern const juce::StringArray formatExtensions;
 
 // The main screen and the holder of the installer's state: the product it carries,
 // the per-format folders and selections, the transparent buttons it paints over,
@@ -41,12 +41,15 @@ public:
     static juce::File platformApplicationDataFolder();
     static juce::File platformPluginFolderBase();
 
+    // The installed-state rule, over this screen's product and folders.
     juce::String installedFileName (int formatIndex) const;
     juce::File installTarget (int formatIndex) const;
     bool isFormatInstalled (int formatIndex) const;
     juce::String installedVersion (int formatIndex) const;
     juce::String statusText (int formatIndex) const;
 
+    // Installs, or with Shift uninstalls, the selected formats, then repaints and shows
+    // the outcome.
     void runInstallOrUninstall();
 
     // The help line for the button of that name while the pointer is over it;
@@ -81,6 +84,7 @@ public:
 private:
     void loadOrCreateSettings();
     void removeInstallLeftovers() const;
+    InstalledState installedState() const;
 
     std::unique_ptr<juce::TextButton> makeButton (const juce::String& name);
     void showResultPanel (bool success);
@@ -100,7 +104,7 @@ private:
     void paintExtrasButton (juce::Graphics&, const juce::Button&, juce::Drawable*, float iconInset,
                             const juce::String& caption) const;
     void paintSelectAllButton (juce::Graphics&) const;
-    void paintFormatRow (juce::Graphics&, int formatIndex) const;
+    void paintFormatRow (juce::Graphics&, int formatIndex, const FormatState&) const;
     juce::Font regularFont (float height) const;
 
     const juce::File applicationDataFolder;

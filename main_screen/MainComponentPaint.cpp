@@ -83,8 +83,12 @@ void MainComponent::paint (juce::Graphics& g)
     paintExtrasButton (g, *installButton, extraIcons[4].get(), 1.5f * u, shiftDown ? "UNINSTALL" : "INSTALL");
     paintSelectAllButton (g);
 
+    // One look at the disk per format and paint: whether the item is there, and its
+    // version when it is.
+    const auto state = installedState();
+
     for (int index = 0; index < 3; ++index)
-        paintFormatRow (g, index);
+        paintFormatRow (g, index, state.stateOf (index));
 }
 
 void MainComponent::paintExtrasButton (juce::Graphics& g, const juce::Button& button, juce::Drawable* icon,
@@ -113,13 +117,13 @@ void MainComponent::paintSelectAllButton (juce::Graphics& g) const
     g.drawText ("SELECT ALL", b, juce::Justification::centred, true);
 }
 
-void MainComponent::paintFormatRow (juce::Graphics& g, int formatIndex) const
+void MainComponent::paintFormatRow (juce::Graphics& g, int formatIndex, const FormatState& state) const
 {
     const auto u = unit;
     const auto& button = *formatButtons[(size_t) formatIndex];
     const auto b = button.getBounds().toFloat();
-    const auto installed = isFormatInstalled (formatIndex);
-    const auto status = statusText (formatIndex);
+    const auto installed = state.installed;
+    const auto& status = state.status;
     const auto hovered = button.isMouseOver();
 
     if (installed)

@@ -1,3 +1,4 @@
+#include "install/PluginFormats.h"
 #include "helpers/MessagePump.h"
 #include "helpers/TestInstaller.h"
 
@@ -54,9 +55,11 @@ TEST_CASE ("The main screen is built with its named transparent buttons", "[cons
         CHECK (screen.productName == "Glass Tundra Lights");
         CHECK (screen.productVersion == "1.0.12");
         CHECK (screen.installTarget (0)
-               == installer.scratch.pluginBase().getChildFile ("VST3/Glass Tundra Lights.vst3"));
+               == PluginFormats::defaultFolders (installer.scratch.pluginBase())[0].getChildFile (
+                   "Glass Tundra Lights.vst3"));
         CHECK (screen.installTarget (2)
-               == installer.scratch.pluginBase().getChildFile ("Avid/Audio/Plug-Ins/Glass Tundra Lights.aaxplugin"));
+               == PluginFormats::defaultFolders (installer.scratch.pluginBase())[2].getChildFile (
+                   "Glass Tundra Lights.aaxplugin"));
         CHECK (screen.manualUrl.toString (false)
                == "https://docs.tovindrift.com/manuals/Glass_Tundra_Lights_Manual.pdf");
     }

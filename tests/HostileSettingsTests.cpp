@@ -1,5 +1,6 @@
 // Settings files that others may have written or broken: whatever is in the file,
 // the program starts and follows the rules for what it can read.
+#include "install/PluginFormats.h"
 #include "helpers/TestInstaller.h"
 
 #include <catch2/catch_test_macros.hpp>
@@ -21,8 +22,7 @@ MainComponent& startWith (TestInstaller& installer, const juce::String& text)
 
 bool keptDefaults (TestInstaller& installer)
 {
-    return installer.folder (0) == installer.scratch.pluginBase().getChildFile ("VST3")
-        && installer.folder (1) == installer.scratch.pluginBase().getChildFile ("CLAP");
+    return installer.screen->formatFolders == PluginFormats::defaultFolders (installer.scratch.pluginBase());
 }
 }  // namespace
 

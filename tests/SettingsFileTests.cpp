@@ -1,3 +1,4 @@
+#include "install/PluginFormats.h"
 #include "helpers/TestInstaller.h"
 
 #include <catch2/catch_test_macros.hpp>
@@ -23,7 +24,8 @@ TEST_CASE ("A first start writes the shared settings file with the default folde
     TestInstaller installer;
     installer.start();
 
-    const auto base = installer.scratch.pluginBase().getFullPathName();
+    const auto defaults = PluginFormats::defaultFolders (installer.scratch.pluginBase());
+    const auto path = [&defaults] (int index) { return defaults[(size_t) index].getFullPathName(); };
     const auto written = installer.scratch.settingsFile().loadFileAsString();
 
     SECTION ("exact bytes: declaration, empty line, wrapped attributes in order, CR LF")
@@ -32,8 +34,8 @@ TEST_CASE ("A first start writes the shared settings file with the default folde
         const auto expected = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
                               "\r\n"
                               "<Plugin_Manager_Settings Important_Note:=\""
-                            + note + "\"\r\n" + indent + " CLAP_Path=\"" + base + "/CLAP\" VST3_Path=\"" + base
-                            + "/VST3\"\r\n" + indent + " AAX_Path=\"" + base + "/Avid/Audio/Plug-Ins\"/>\r\n";
+                            + note + "\"\r\n" + indent + " CLAP_Path=\"" + path (1) + "\" VST3_Path=\"" + path (0)
+                            + "\"\r\n" + indent + " AAX_Path=\"" + path (2) + "\"/>\r\n";
         CHECK (written == expected);
     }
 
@@ -50,8 +52,7 @@ TEST_CASE ("A first start writes the shared settings file with the default folde
         installer.screen = nullptr;
         installer.start();
         CHECK (installer.scratch.settingsFile().loadFileAsString() == written);
-        CHECK (installer.folder (0).getFullPathName() == base + "/VST3");
-        CHECK (installer.folder (2).getFullPathName() == base + "/Avid/Audio/Plug-Ins");
+        CHECK (installer.screen->formatFolders == defaults);
     }
 }
 
@@ -89,7 +90,7 @@ TEST_CASE ("An existing settings file decides the plug-in folders", "[settings]"
         writeSettings (scratch, "not xml at all");
         installer.start();
 
-        CHECK (installer.folder (0) == scratch.pluginBase().getChildFile ("VST3"));
+        CHECK (installer.folder (0) == PluginFormats::defaultFolders (scratch.pluginBase())[0]);
         CHECK (scratch.settingsFile().loadFileAsString() == "not xml at all");
     }
 
@@ -123,5 +124,5 @@ TEST_CASE ("A folder where the settings file should be is left alone", "[setting
     installer.start();
 
     CHECK (installer.scratch.settingsFile().getChildFile ("inside.txt").loadFileAsString() == "kept");
-    CHECK (installer.folder (1) == installer.scratch.pluginBase().getChildFile ("CLAP"));
+    CHECK (installer.folder (1) == PluginFormats::defaultFolders (installer.scratch.pluginBase())[1]);
 }

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <juce_core/juce_core.h>
+
+#include <array>
+
+// Installs or uninstalls the product's item in each selected format's plug-in folder,
+// one pass at a time on the machine. The window and the command line both run it.
+class InstallPass final
+{
+public:
+    enum class Mode
+    {
+        install,
+        uninstall
+    };
+
+    enum class Outcome
+    {
+        skipped,
+        succeeded,
+        failed
+    };
+
+    struct Result
+    {
+        std::array<Outcome, 3> outcomes { Outcome::skipped, Outcome::skipped, Outcome::skipped };
+        bool busy = false;  // another pass held the lock beyond the wait: nothing was done
+
+        bool processedAny() const;
+        bool allSucceeded() const;
+    };
+
+    // makerFolder holds the lock shared with every other pass.
+    InstallPass (const juce::File& makerFolder, const juce::String& productName,
+                 const std::array<juce::File, 3>& formatFolders);
+
+    Result run (const std::array<bool, 3>& selected, Mode) const;
+
+    // Finishes what interrupted passes left behind; false when another pass held the lock.
+    bool removeLeftovers() const;
+
+    juce::RelativeTime lockWait;
+
+private:
+    const juce::File makerFolder;
+    const juce::String productName;
+    const std::array<juce::File, 3> folders;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (InstallPass)
+};
