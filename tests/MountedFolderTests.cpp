@@ -89,3 +89,25 @@ TEST_CASE ("A bundle whose inner folder cannot be changed keeps everything outsi
         if (! line.startsWith (installer.target (0).getRelativePathFrom (installer.scratch.folder)))
             CHECK (before.contains (line));
 }
+
+TEST_CASE ("Without a seam the plug-in folders are where the platform's hosts look", "[mounts]")
+{
+    requireMounts();
+    // The real machine-wide settings folder, emptied for this process only.
+    REQUIRE (run ("mount -t tmpfs tmpfs /opt"));
+
+    const MainComponent screen;
+
+    CHECK (screen.formatFolders[0].getFullPathName() == "/usr/lib/vst3");
+    CHECK (screen.formatFolders[1].getFullPathName() == "/usr/lib/clap");
+    CHECK (screen.formatFolders[2].getFullPathName() == "/usr/lib/aax");
+    CHECK (screen.settingsFolder.getFullPathName() == "/opt/Tovin Drift");
+
+    const auto written = juce::XmlDocument::parse (screen.settingsFolder.getChildFile ("PluginManagerSettings.txt"));
+    REQUIRE (written != nullptr);
+    CHECK (written->getStringAttribute ("VST3_Path") == "/usr/lib/vst3");
+    CHECK (written->getStringAttribute ("CLAP_Path") == "/usr/lib/clap");
+    CHECK (written->getStringAttribute ("AAX_Path") == "/usr/lib/aax");
+
+    run ("umount /opt");
+}
