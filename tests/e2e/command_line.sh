@@ -1,0 +1,124 @@
+#!/usr/bin/env bash
+# The command line as a deployment script uses it: no display, no window, exit codes.
+# Everything runs in one private mount namespace with an empty /opt (the machine-wide
+# settings folder), so every run of the program shares one settings file and one lock.
+if [ -z "${IN_PRIVATE_NAMESPACE:-}" ]; then
+    exec env -u DISPLAY IN_PRIVATE_NAMESPACE=1 unshare --mount --propagation private "$0" "$@"
+fi
+source "$(dirname "$0")/../helpers/e2e.sh"
+unset DISPLAY
+
+mount -t tmpfs tmpfs /opt
+mkdir -p "/opt/Tovin Drift"
+write_settings
+cp "$scratch/settings.txt" "/opt/Tovin Drift/PluginManagerSettings.txt"
+chmod 755 "$scratch"
+vst3_module="$plugins/VST3/Glass Tundra Lights.vst3/Contents/x86_64-win/Glass Tundra Lights.vst3"
+clap_module="$plugins/CLAP/Glass Tundra Lights.clap"
+aax_bundle="$plugins/AAX/Glass Tundra Lights.aaxplugin"
+log="$scratch/actions.log"
+
+# Runs the program; its output lands in $out and $err, its exit status in $status.
+run() {
+    status=0
+    "$@" >"$scratch/out" 2>"$scratch/err" || status=$?
+    out=$(cat "$scratch/out") err=$(cat "$scratch/err")
+}
+exits() { [ "$status" = "$1" ] || { echo "  exit status $status, expected $1; out: $out; err: $err" >&2; return 1; }; }
+says() { grep -q -- "$2" <<<"$1" || { echo "  \"$2\" not in: $1" >&2; return 1; }; }
+
+# Installing and uninstalling two formats
+run "$app" --install VST3,clap --log "$log"
+check "install of two formats exits 0" exits 0
+check "the VST3 bundle is on disk" test -f "$vst3_module"
+check "the CLAP module is on disk" test -f "$clap_module"
+check "AAX was not named and stays away" test ! -e "$aax_bundle"
+check "one line per format" says "$out" "^VST3 install ok: $plugins/VST3/Glass Tundra Lights.vst3$"
+check "a final line" says "$out" "^done: 2 of 2 formats installed$"
+
+run "$app" --status
+check "status exits 0" exits 0
+check "status shows VST3 installed" says "$out" "^VST3  INSTALLED  *$plugins/VST3/Glass Tundra Lights.vst3$"
+check "status shows AAX not installed" says "$out" "^AAX   NOT INSTALLED  *$aax_bundle$"
+
+run "$app" --status --json
+check "status as JSON exits 0" exits 0
+check "the JSON names each format's state" python3 - "$out" "$plugins" <<'PY'
+import json, sys
+formats = json.loads(sys.argv[1])
+plugins = sys.argv[2]
+assert [f["format"] for f in formats] == ["VST3", "CLAP", "AAX"], formats
+assert [f["installed"] for f in formats] == [True, True, False], formats
+assert [f["status"] for f in formats] == ["INSTALLED", "INSTALLED", "NOT INSTALLED"], formats
+assert all(f["version"] == "" for f in formats), formats
+assert formats[1]["path"] == plugins + "/CLAP/Glass Tundra Lights.clap", formats
+PY
+
+run "$app" --uninstall vst3,CLAP,vst3 --log "$log"
+check "uninstall exits 0" exits 0
+check "the VST3 bundle is gone" test ! -e "$plugins/VST3/Glass Tundra Lights.vst3"
+check "the CLAP module is gone" test ! -e "$clap_module"
+check "the format folders stay" test -d "$plugins/VST3" -a -d "$plugins/CLAP"
+
+check "the log has one line per action, appended" test "$(wc -l <"$log")" = 4
+check "each log line: time, action, format, target, outcome" \
+    grep -qE "^[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9:.]+(Z|[+-][0-9:]+) uninstall CLAP $clap_module ok$" "$log"
+check "the log is 0644" test "$(stat -c %a "$log")" = 644
+
+# A folder that cannot be written
+mkdir -p "$plugins/AAX"
+mount --bind "$plugins/AAX" "$plugins/AAX"
+mount -o remount,bind,ro "$plugins/AAX"
+run "$app" --install aax,clap
+umount "$plugins/AAX"
+check "a read-only folder gives exit 1" exits 1
+check "the failed line names the format" says "$out" "^AAX install failed: .*$plugins/AAX"
+check "the other format still succeeds" says "$out" "^CLAP install ok"
+check "the final line says how many failed" says "$out" "^failed: 1 of 2 formats"
+
+# Not root
+run setpriv --reuid=nobody --regid=nogroup --clear-groups "$app" --install all
+check "install as nobody gives 3" exits 3
+check "and says root is needed" says "$err" "needs administrator (root) rights"
+check "and installs nothing" test ! -e "$aax_bundle"
+run setpriv --reuid=nobody --regid=nogroup --clear-groups "$app" --status
+check "status as nobody works" exits 0
+check "and reads the settings file" says "$out" "^CLAP  INSTALLED  *$clap_module$"
+
+# A log that cannot be written changes nothing else
+run "$app" --status --log "$scratch/no/such/folder/x.log"
+check "an unwritable log keeps the exit status" exits 0
+check "and is reported on standard error" says "$err" "cannot write the log"
+
+# Two passes at once: the second waits for the first or fails plainly; neither
+# corrupts the other's result.
+trees() { (cd "$plugins" && find . -type f -exec md5sum {} + | sort); }
+run "$app" --install all
+single=$(trees)
+"$app" --install all >"$scratch/first" 2>&1 & first=$!
+"$app" --install all >"$scratch/second" 2>&1 & second=$!
+first_status=0 second_status=0
+wait "$first" || first_status=$?
+wait "$second" || second_status=$?
+echo "  two passes at once ended with $first_status and $second_status"
+check "each of two passes succeeds or reports the other" \
+    test "$first_status$second_status" = 00 -o "$first_status$second_status" = 04 -o "$first_status$second_status" = 40
+run "$app" --status
+check "after two passes every format is whole" says "$out" "^AAX   v1.0.12.0 INSTALLED"
+check "no staging leftovers" test -z "$(find "$plugins" -name '.*' -print -quit)"
+check "the trees are those of a single pass" test "$(trees)" = "$single"
+
+flock "/opt/Tovin Drift/.PluginManagerPass.lock" sleep 8 & holder=$!
+sleep 0.5
+run "$app" --uninstall all
+kill "$holder" 2>/dev/null; wait "$holder" 2>/dev/null || true
+check "a pass that cannot get the lock exits 4" exits 4
+check "and says another pass is running" says "$err" "another install or uninstall is running"
+check "and leaves the items alone" test -f "$clap_module" -a -d "$aax_bundle"
+
+# No display
+for display in unset :9999 nonsense; do
+    if [ "$display" = unset ]; then run "$app"; else run env DISPLAY="$display" "$app"; fi
+    check "no display ($display): exit 2, never a signal" exits 2
+    check "no display ($display): one clear line" says "$err" "no usable display.*--help"
+done
