@@ -8,6 +8,10 @@
 
 #include <iostream>
 
+#if ! JUCE_WINDOWS
+# include <sys/stat.h>
+#endif
+
 #if JUCE_WINDOWS
 # include "platform/windows/WindowsPlatform.h"
 #endif
@@ -143,6 +147,9 @@ JUCE_MAIN_FUNCTION
 #else
 int main (int argc, char* argv[])
 {
+    // Whatever the caller's umask, what root creates is not writable by others.
+    ::umask (022);
+
     if (argc > 1)
         return runCommandLine (juce::StringArray (argv + 1, argc - 1));
 
