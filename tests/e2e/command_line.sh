@@ -122,3 +122,13 @@ for display in unset :9999 nonsense; do
     check "no display ($display): exit 2, never a signal" exits 2
     check "no display ($display): one clear line" says "$err" "no usable display.*--help"
 done
+
+# A FIFO and a link to a device named like the items are never read
+aax_module="$aax_bundle/Contents/x64/Glass Tundra Lights.aaxplugin"
+rm -f "$clap_module" "$aax_module"
+mkfifo "$clap_module"
+ln -s /dev/zero "$aax_module"
+run timeout 5 "$app" --status
+check "status returns at once over a FIFO and a link to /dev/zero" exits 0
+check "the FIFO reads installed, without a version" says "$out" "^CLAP  INSTALLED  "
+check "the link reads installed, without a version" says "$out" "^AAX   INSTALLED  "
