@@ -1,5 +1,7 @@
 #include "PeVersionReader.h"
 
+#include "RegularFileReader.h"
+
 #include <array>
 #include <optional>
 
@@ -364,15 +366,9 @@ juce::String parseVersionInfo (BoundedReader& reader, const FileSpan& info)
 //==============================================================================
 juce::String PeVersionReader::readFileVersion (const juce::File& file)
 {
-    if (! file.existsAsFile())
-        return {};
-
-    juce::FileInputStream stream (file);
-
-    if (stream.failedToOpen())
-        return {};
-
-    return readFileVersion (stream);
+    // Only a regular file, never through a link in its place, and never a FIFO that waits.
+    const auto stream = RegularFileReader::open (file.getParentDirectory(), file.getFileName());
+    return stream != nullptr ? readFileVersion (*stream) : juce::String();
 }
 
 juce::String PeVersionReader::readFileVersion (juce::InputStream& input)
