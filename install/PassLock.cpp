@@ -10,10 +10,10 @@
 const juce::String PassLock::fileName { ".PluginManagerPass.lock" };
 
 #if JUCE_WINDOWS
-// A named mutex of the session manager's global namespace; the maker folder's access
-// list keeps its files for administrators.
+// A named mutex in the global namespace (the framework adds the prefix), shared by
+// every session on the machine.
 PassLock::PassLock (const juce::File&, juce::RelativeTime wait)
-    : lock (std::make_unique<juce::InterProcessLock> ("Global\\TovinDriftPluginManagerPass"))
+    : lock (std::make_unique<juce::InterProcessLock> ("TovinDriftPluginManagerPass"))
 {
     held = lock->enter ((int) wait.inMilliseconds());
 }
