@@ -121,6 +121,7 @@ for display in unset :9999 nonsense; do
     if [ "$display" = unset ]; then run "$app"; else run env DISPLAY="$display" "$app"; fi
     check "no display ($display): exit 2, never a signal" exits 2
     check "no display ($display): one clear line" says "$err" "no usable display.*--help"
+    check "no display ($display): nothing else on standard error" test "$(wc -l <"$scratch/err")" = 1
 done
 
 # A FIFO and a link to a device named like the items are never read
