@@ -38,6 +38,8 @@ TEST_CASE ("The command line is read into one action", "[commandline]")
         CHECK (parse ("--help").action == CommandLine::Action::help);
         CHECK (parse ("--version").action == CommandLine::Action::version);
         CHECK (CommandLine::parse ({}).action == CommandLine::Action::openWindow);
+        CHECK (CommandLine::parse ({ "--install", "" }).action == CommandLine::Action::usageError);
+        CHECK (CommandLine::parse ({ "--log", "", "--status" }).action == CommandLine::Action::usageError);
     }
 }
 
