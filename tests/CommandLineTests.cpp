@@ -2,6 +2,7 @@
 #include "app/CommandLineRunner.h"
 #include "helpers/TestInstaller.h"
 #include "install/PassLock.h"
+#include "install/PluginFormats.h"
 
 #include <catch2/catch_test_macros.hpp>
 
@@ -110,4 +111,23 @@ TEST_CASE ("A second pass waits for the first, then fails plainly", "[install][l
         CHECK_FALSE (installer.pass ({ 0 }));
         CHECK (victim.loadFileAsString() == "root's own");
     }
+}
+
+TEST_CASE ("Status without a settings file shows the defaults and writes nothing", "[commandline]")
+{
+    ScratchFolder scratch;
+    const CommandLineRunner::Machine machine { scratch.applicationData(), scratch.pluginBase(), false };
+    const auto before = scratch.snapshot();
+
+    std::ostringstream out, err;
+    CHECK (CommandLineRunner::run (parse ("--status"), machine, out, err) == CommandLine::succeeded);
+    CHECK (scratch.snapshot() == before);
+
+    const auto lines = juce::StringArray::fromLines (juce::String (out.str()).trim());
+    REQUIRE (lines.size() == 3);
+    CHECK (lines[1]
+           == "CLAP  NOT INSTALLED         "
+                  + PluginFormats::defaultFolders (scratch.pluginBase())[1]
+                        .getChildFile ("Glass Tundra Lights.clap")
+                        .getFullPathName());
 }
