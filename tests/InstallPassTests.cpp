@@ -265,8 +265,7 @@ TEST_CASE ("A corrupt archive leaves the earlier install exactly as it was", "[i
     }
 
     CHECK (ScratchFolder::contentHash (installer.target()) == earlier);
-    CHECK_FALSE (installer.stagingFolder().exists());
-    CHECK_FALSE (installer.previousItem().exists());
+    CHECK (installer.leftovers().isEmpty());
 }
 
 TEST_CASE ("Leftovers of an interrupted install are put right at the next start", "[install]")
@@ -277,22 +276,25 @@ TEST_CASE ("Leftovers of an interrupted install are put right at the next start"
 
     const ArchiveInstaller clap (installer.folder (1), "Glass Tundra Lights.clap");
     const auto earlier = ScratchFolder::contentHash (installer.target (1));
+    const auto staging = installer.folder (1).getChildFile (clap.stagingPrefix() + "0123456789abcdef");
 
     SECTION ("stopped while unpacking: the staging folder goes")
     {
-        REQUIRE (ScratchFolder::write (clap.stagingFolder().getChildFile ("Glass Tundra Lights.clap"), "half"));
+        REQUIRE (ScratchFolder::write (staging.getChildFile ("Glass Tundra Lights.clap"), "half"));
     }
 
     SECTION ("stopped between taking the earlier item away and putting the new one in place")
     {
-        REQUIRE (installer.target (1).moveFileTo (clap.previousItem()));
-        REQUIRE (ScratchFolder::write (clap.stagingFolder().getChildFile ("Glass Tundra Lights.clap"), "whole"));
+        REQUIRE (staging.createDirectory());
+        REQUIRE (installer.target (1).moveFileTo (staging.getChildFile (ArchiveInstaller::earlierItemName)));
+        REQUIRE (ScratchFolder::write (staging.getChildFile ("Glass Tundra Lights.clap"), "whole"));
     }
 
+    REQUIRE (clap.leftovers().size() == 1);
     installer.screen = nullptr;
     installer.start();
 
     CHECK (ScratchFolder::contentHash (installer.target (1)) == earlier);
-    CHECK_FALSE (clap.stagingFolder().exists());
-    CHECK_FALSE (clap.previousItem().exists());
+    CHECK (clap.leftovers().isEmpty());
+    CHECK (installer.folder (1).getNumberOfChildFiles (juce::File::findFilesAndDirectories) == 1);
 }

@@ -1,0 +1,345 @@
+#include "FolderHandle.h"
+
+#if ! JUCE_WINDOWS
+ #include <dirent.h>
+ #include <fcntl.h>
+ #include <sys/random.h>
+ #include <sys/stat.h>
+ #include <sys/syscall.h>
+ #include <unistd.h>
+
+ #if __has_include(<linux/openat2.h>)
+  #include <linux/openat2.h>
+ #endif
+
+ #include <cerrno>
+ #include <cstdio>
+#endif
+
+namespace
+{
+// A folder deeper than this is refused rather than holding a handle per level.
+constexpr int deepestFolder = 200;
+
+// Parts of an absolute path; empty when a part would step anywhere but down.
+juce::StringArray partsOf (const juce::File& folder)
+{
+    auto parts = juce::StringArray::fromTokens (folder.getFullPathName(), juce::File::getSeparatorString(), {});
+    parts.removeEmptyStrings();
+
+    for (const auto& part : parts)
+        if (part == "." || part == "..")
+            return {};
+
+    return parts;
+}
+
+juce::String randomHex()
+{
+    juce::uint8 bytes[8] {};
+#if JUCE_WINDOWS
+    juce::Random::getSystemRandom().fillBitsRandomly (bytes, sizeof (bytes));
+#else
+    if (getrandom (bytes, sizeof (bytes), 0) != (ssize_t) sizeof (bytes))
+        return {};
+#endif
+    return juce::String::toHexString (bytes, (int) sizeof (bytes), 0);
+}
+}  // namespace
+
+FolderHandle::FolderHandle (Native native) : handle (native)
+{
+}
+
+FolderHandle::FolderHandle (FolderHandle&& other) noexcept
+    : handle (std::exchange (other.handle, ExtractedFile::invalid()))
+{
+}
+
+FolderHandle& FolderHandle::operator= (FolderHandle&& other) noexcept
+{
+    std::swap (handle, other.handle);
+    return *this;
+}
+
+bool FolderHandle::isOpen() const
+{
+    return handle != ExtractedFile::invalid();
+}
+
+bool FolderHandle::isUniqueChildName (const juce::String& name, const juce::String& prefix)
+{
+    const auto tail = name.substring (prefix.length());
+    return name.startsWith (prefix) && tail.length() == 16 && tail.containsOnly ("0123456789abcdef");
+}
+
+FolderHandle FolderHandle::makeUniqueChild (const juce::String& prefix, juce::String& madeName) const
+{
+    // Another attempt only when a folder of that name exists already.
+    for (int attempt = 0; attempt < 8; ++attempt)
+    {
+        const auto suffix = randomHex();
+
+        if (suffix.isEmpty())
+            return {};
+
+        madeName = prefix + suffix;
+
+        if (! makeChildFolder (madeName, true))
+        {
+            if (errno == EEXIST)
+                continue;
+
+            return {};
+        }
+
+        // Opened by name, so it is checked to be a folder of ours: the owner of this
+        // folder may have renamed something else onto the name in between.
+        auto made = openChild (madeName, false);
+        return made.isOwnFolder() ? std::move (made) : FolderHandle();
+    }
+
+    return {};
+}
+
+#if ! JUCE_WINDOWS
+
+FolderHandle::~FolderHandle()
+{
+    if (isOpen())
+        ::close (handle);
+}
+
+FolderHandle FolderHandle::open (const juce::File& folder, bool createMissing)
+{
+    const auto parts = partsOf (folder);
+
+    if (parts.isEmpty() || ! folder.getFullPathName().startsWithChar ('/'))
+        return {};
+
+    // One call where the kernel resolves the whole path refusing links.
+ #if defined(SYS_openat2) && defined(RESOLVE_NO_SYMLINKS)
+    open_how how {};
+    how.flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+    how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
+    const auto path = "/" + parts.joinIntoString ("/");
+    const auto fd = (int) syscall (SYS_openat2, AT_FDCWD, path.toRawUTF8(), &how, sizeof (how));
+
+    if (fd >= 0)
+        return FolderHandle (fd);
+
+    if (errno != ENOSYS && errno != EPERM && errno != EINVAL && ! (errno == ENOENT && createMissing))
+        return {};
+ #endif
+
+    // Elsewhere, or to make what is missing: one part at a time, refusing links.
+    FolderHandle current (::open ("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+
+    for (const auto& part : parts)
+    {
+        if (! current.isOpen())
+            break;
+
+        current = current.openChild (part, createMissing);
+    }
+
+    return current;
+}
+
+bool FolderHandle::makeChildFolder (const juce::String& name, bool ownerOnly) const
+{
+    return mkdirat (handle, name.toRawUTF8(), ownerOnly ? 0700 : 0755) == 0;
+}
+
+FolderHandle FolderHandle::openChild (const juce::String& name, bool createMissing) const
+{
+    constexpr auto flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+    auto fd = openat (handle, name.toRawUTF8(), flags);
+
+    if (fd >= 0 || errno != ENOENT || ! createMissing)
+        return FolderHandle (fd);
+
+    const auto madeHere = makeChildFolder (name, false);
+
+    if (! madeHere && errno != EEXIST)
+        return {};
+
+    FolderHandle child (openat (handle, name.toRawUTF8(), flags));
+
+    // Whatever the caller's umask; only a folder made here and still ours.
+    if (madeHere && child.isOwnFolder())
+        fchmod (child.handle, 0755);
+
+    return child;
+}
+
+std::unique_ptr<ExtractedFile> FolderHandle::createFile (const juce::String& name) const
+{
+    const auto fd = openat (handle, name.toRawUTF8(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+
+    if (fd < 0)
+        return {};
+
+    auto file = std::make_unique<ExtractedFile> (fd);
+    return fchmod (fd, 0644) == 0 ? std::move (file) : nullptr;
+}
+
+FolderHandle::Kind FolderHandle::kindOf (const juce::String& name) const
+{
+    struct stat info {};
+
+    if (fstatat (handle, name.toRawUTF8(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno == ENOENT ? Kind::missing : Kind::unknown;
+
+    return S_ISREG (info.st_mode) ? Kind::file : S_ISDIR (info.st_mode) ? Kind::folder : Kind::other;
+}
+
+bool FolderHandle::isOwnFolder (const juce::String& name) const
+{
+    struct stat info {};
+    const auto found = name.isEmpty() ? fstat (handle, &info) == 0
+                                      : fstatat (handle, name.toRawUTF8(), &info, AT_SYMLINK_NOFOLLOW) == 0;
+
+    return found && S_ISDIR (info.st_mode) && info.st_uid == geteuid();
+}
+
+juce::StringArray FolderHandle::childNames() const
+{
+    juce::StringArray names;
+    const auto fd = openat (handle, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+
+    if (fd < 0)
+        return names;
+
+    auto* dir = fdopendir (fd);
+
+    if (dir == nullptr)
+    {
+        ::close (fd);
+        return names;
+    }
+
+    while (const auto* entry = readdir (dir))
+    {
+        const juce::String name (juce::CharPointer_UTF8 (entry->d_name));
+
+        if (name != "." && name != "..")
+            names.add (name);
+    }
+
+    closedir (dir);
+    return names;
+}
+
+bool FolderHandle::removeChild (const juce::String& name) const
+{
+    return removeChild (name, 0);
+}
+
+bool FolderHandle::removeContents() const
+{
+    return removeContents (0);
+}
+
+bool FolderHandle::removeContents (int depth) const
+{
+    if (depth > deepestFolder)
+        return false;
+
+    auto removedAll = true;
+
+    // Names are read through the handle; every removal is relative to it.
+    for (const auto& name : childNames())
+        removedAll = removeChild (name, depth) && removedAll;
+
+    return removedAll;
+}
+
+bool FolderHandle::removeChild (const juce::String& name, int depth) const
+{
+    const auto* path = name.toRawUTF8();
+
+    // The owner of the folder may swap a folder for a link or a file at any moment:
+    // whatever is found is taken as it is then, a few times over.
+    for (int attempt = 0; attempt < 4; ++attempt)
+    {
+        if (unlinkat (handle, path, 0) == 0 || errno == ENOENT)
+            return true;
+
+        if (errno != EISDIR && errno != EPERM)
+            return false;
+
+        const auto child = openChild (name, false);
+
+        if (! child.isOpen())
+        {
+            if (errno == ENOENT)
+                return true;
+
+            if (errno == ELOOP || errno == ENOTDIR)
+                continue;
+
+            return false;
+        }
+
+        const auto emptied = child.removeContents (depth + 1);
+
+        if (unlinkat (handle, path, AT_REMOVEDIR) == 0)
+            return emptied;
+
+        if (errno == ENOENT)
+            return emptied;
+
+        if (errno != ENOTDIR)
+            return false;
+    }
+
+    return false;
+}
+
+bool FolderHandle::removeEmptyChild (const juce::String& name, const FolderHandle& expected) const
+{
+    struct stat named {}, held {};
+
+    return fstatat (handle, name.toRawUTF8(), &named, AT_SYMLINK_NOFOLLOW) == 0 && fstat (expected.handle, &held) == 0
+        && named.st_dev == held.st_dev && named.st_ino == held.st_ino
+        && unlinkat (handle, name.toRawUTF8(), AT_REMOVEDIR) == 0;
+}
+
+FolderHandle::MoveResult FolderHandle::move (const juce::String& name, const FolderHandle& destination,
+                                             const juce::String& newName, Move how) const
+{
+    const auto flags = (unsigned int) (how == Move::exchange ? RENAME_EXCHANGE : RENAME_NOREPLACE);
+
+    if (renameat2 (handle, name.toRawUTF8(), destination.handle, newName.toRawUTF8(), flags) == 0)
+        return MoveResult::moved;
+
+    if (errno == ENOENT)
+        return MoveResult::destinationMissing;
+
+    return errno == EINVAL || errno == ENOSYS ? MoveResult::notSupported : MoveResult::failed;
+}
+
+bool FolderHandle::sync (bool recursive) const
+{
+    return recursive ? sync (0) : fsync (handle) == 0;
+}
+
+bool FolderHandle::sync (int depth) const
+{
+    if (depth > deepestFolder)
+        return false;
+
+    auto synced = true;
+
+    for (const auto& name : childNames())
+        if (kindOf (name) == Kind::folder)
+        {
+            const auto child = openChild (name, false);
+            synced = child.isOpen() && child.sync (depth + 1) && synced;
+        }
+
+    return fsync (handle) == 0 && synced;
+}
+
+#endif
