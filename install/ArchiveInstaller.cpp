@@ -160,8 +160,8 @@ bool ArchiveInstaller::install (const void* archive, size_t size, ArchiveMemory 
     // Every file is flushed as it is written; the folders of the new item are flushed
     // before the swap, and the plug-in folder after it, so the swap and the names it
     // brings are on disk before success is reported.
-    const auto succeeded = extract (archive, size, memory, staging) && staging.sync (true)
-                        && swapIntoPlace (pluginFolder, staging);
+    const auto succeeded =
+        extract (archive, size, memory, staging) && staging.sync (true) && swapIntoPlace (pluginFolder, staging);
 
     // After a swap, the staging folder holds the earlier item and goes with it. An
     // earlier item that could not be moved back (its name was taken meanwhile) stays
@@ -297,8 +297,8 @@ FolderHandle::MoveResult ArchiveInstaller::swapInTwoSteps (const FolderHandle& p
     using Move = FolderHandle::Move;
     using Result = FolderHandle::MoveResult;
 
-    if (pluginFolder.move (itemName, staging, earlierItemName, Move::noReplace) != Result::moved
-        || ! staging.sync() || ! pluginFolder.sync())
+    if (pluginFolder.move (itemName, staging, earlierItemName, Move::noReplace) != Result::moved || ! staging.sync()
+        || ! pluginFolder.sync())
         return Result::failed;
 
     if (staging.move (itemName, pluginFolder, itemName, Move::noReplace) == Result::moved)

@@ -1,11 +1,11 @@
 #include "ExtractedFile.h"
 
 #if ! JUCE_WINDOWS
- #include <fcntl.h>
- #include <sys/stat.h>
- #include <unistd.h>
+# include <fcntl.h>
+# include <sys/stat.h>
+# include <unistd.h>
 
- #include <cerrno>
+# include <cerrno>
 #endif
 
 ExtractedFile::ExtractedFile (Native native) : handle (native)

@@ -3,7 +3,7 @@
 #include <juce_core/juce_core.h>
 
 #if JUCE_WINDOWS
- #include <windows.h>
+# include <windows.h>
 #endif
 
 // One file being written by an install, through the handle it was created with
@@ -14,10 +14,16 @@ class ExtractedFile final
 public:
 #if JUCE_WINDOWS
     using Native = HANDLE;
-    static Native invalid() { return INVALID_HANDLE_VALUE; }
+    static Native invalid()
+    {
+        return INVALID_HANDLE_VALUE;
+    }
 #else
     using Native = int;
-    static constexpr Native invalid() { return -1; }
+    static constexpr Native invalid()
+    {
+        return -1;
+    }
 #endif
 
     explicit ExtractedFile (Native);

@@ -1,19 +1,19 @@
 #include "FolderHandle.h"
 
 #if ! JUCE_WINDOWS
- #include <dirent.h>
- #include <fcntl.h>
- #include <sys/random.h>
- #include <sys/stat.h>
- #include <sys/syscall.h>
- #include <unistd.h>
+# include <dirent.h>
+# include <fcntl.h>
+# include <sys/random.h>
+# include <sys/stat.h>
+# include <sys/syscall.h>
+# include <unistd.h>
 
- #if __has_include(<linux/openat2.h>)
-  #include <linux/openat2.h>
- #endif
+# if __has_include(<linux/openat2.h>)
+#  include <linux/openat2.h>
+# endif
 
- #include <cerrno>
- #include <cstdio>
+# include <cerrno>
+# include <cstdio>
 #endif
 
 namespace
@@ -117,8 +117,8 @@ FolderHandle FolderHandle::open (const juce::File& folder, bool createMissing)
     if (parts.isEmpty() || ! folder.getFullPathName().startsWithChar ('/'))
         return {};
 
-    // One call where the kernel resolves the whole path refusing links.
- #if defined(SYS_openat2) && defined(RESOLVE_NO_SYMLINKS)
+        // One call where the kernel resolves the whole path refusing links.
+# if defined(SYS_openat2) && defined(RESOLVE_NO_SYMLINKS)
     open_how how {};
     how.flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
     how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
@@ -130,7 +130,7 @@ FolderHandle FolderHandle::open (const juce::File& folder, bool createMissing)
 
     if (errno != ENOSYS && errno != EPERM && errno != EINVAL && ! (errno == ENOENT && createMissing))
         return {};
- #endif
+# endif
 
     // Elsewhere, or to make what is missing: one part at a time, refusing links.
     FolderHandle current (::open ("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -186,7 +186,8 @@ std::unique_ptr<ExtractedFile> FolderHandle::createFile (const juce::String& nam
 
 FolderHandle::Kind FolderHandle::kindOf (const juce::String& name) const
 {
-    struct stat info {};
+    struct stat info
+    {};
 
     if (fstatat (handle, name.toRawUTF8(), &info, AT_SYMLINK_NOFOLLOW) != 0)
         return errno == ENOENT ? Kind::missing : Kind::unknown;
@@ -196,7 +197,8 @@ FolderHandle::Kind FolderHandle::kindOf (const juce::String& name) const
 
 bool FolderHandle::isOwnFolder (const juce::String& name) const
 {
-    struct stat info {};
+    struct stat info
+    {};
     const auto found = name.isEmpty() ? fstat (handle, &info) == 0
                                       : fstatat (handle, name.toRawUTF8(), &info, AT_SYMLINK_NOFOLLOW) == 0;
 
@@ -299,7 +301,9 @@ bool FolderHandle::removeChild (const juce::String& name, int depth) const
 
 bool FolderHandle::removeEmptyChild (const juce::String& name, const FolderHandle& expected) const
 {
-    struct stat named {}, held {};
+    struct stat named
+    {
+    }, held {};
 
     return fstatat (handle, name.toRawUTF8(), &named, AT_SYMLINK_NOFOLLOW) == 0 && fstat (expected.handle, &held) == 0
         && named.st_dev == held.st_dev && named.st_ino == held.st_ino

@@ -1,5 +1,6 @@
 // Installs stopped dead and plug-in folders that are not what they seem: the earlier
 // install survives, and nothing outside the product's own item changes.
+#include "helpers/KilledOnExit.h"
 #include "helpers/TestInstaller.h"
 #include "install/ArchiveInstaller.h"
 
@@ -8,21 +9,6 @@
 namespace
 {
 const juce::String killTargetVariable { "PLUGIN_MANAGER_KILL_TARGET" };
-
-// The child installs in a loop forever: it is ended however the test ends, a failed
-// REQUIRE included.
-struct KilledOnExit
-{
-    juce::ChildProcess& child;
-
-    ~KilledOnExit()
-    {
-        if (child.isRunning())
-            child.kill();
-
-        child.waitForProcessToFinish (5000);
-    }
-};
 }  // namespace
 
 // The process that the test below stops with SIGKILL in the middle of an install.
@@ -51,6 +37,7 @@ TEST_CASE ("An install killed half way leaves the earlier install, and the next 
     const auto target = installer.target (1);
     installer.screen = nullptr;
 
+    // The child installs in a loop forever: it is ended however the test ends.
     juce::ChildProcess child;
     const KilledOnExit guard { child };
     const auto self = juce::File::getSpecialLocation (juce::File::currentExecutableFile).getFullPathName();

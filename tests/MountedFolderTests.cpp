@@ -1,34 +1,17 @@
 // Failures that only real file systems produce: a read-only folder and a full disk.
 // These run as root inside a private mount namespace of their own (see
 // tests/CMakeLists.txt), so the mounts they make vanish with the test process.
+#include "helpers/Mounts.h"
 #include "helpers/TestInstaller.h"
 
 #include <catch2/catch_test_macros.hpp>
 
-#include <unistd.h>
-
-namespace
-{
-bool run (const juce::String& command)
-{
-    return std::system ((command + " >/dev/null 2>&1").toRawUTF8()) == 0;
-}
-
-void requireMounts()
-{
-    if (geteuid() != 0 || ! run ("mount --make-rprivate /"))
-        SKIP ("needs root in a private mount namespace");
-}
-
-juce::String quoted (const juce::File& f)
-{
-    return f.getFullPathName().quoted();
-}
-}  // namespace
+using Mounts::quoted;
+using Mounts::run;
 
 TEST_CASE ("A folder that cannot be written fails and keeps the earlier install", "[mounts]")
 {
-    requireMounts();
+    Mounts::require();
     TestInstaller installer;
     installer.start();
     REQUIRE (installer.pass ({ 0, 1 }));
@@ -48,7 +31,7 @@ TEST_CASE ("A folder that cannot be written fails and keeps the earlier install"
 
 TEST_CASE ("A disk that fills up in the middle of a module keeps the earlier install", "[mounts]")
 {
-    requireMounts();
+    Mounts::require();
     TestInstaller installer;
     installer.start();
 
@@ -69,7 +52,7 @@ TEST_CASE ("A disk that fills up in the middle of a module keeps the earlier ins
 
 TEST_CASE ("A bundle whose inner folder cannot be changed keeps everything outside the item", "[mounts]")
 {
-    requireMounts();
+    Mounts::require();
     TestInstaller installer;
     installer.start();
     REQUIRE (installer.pass ({ 0 }));
