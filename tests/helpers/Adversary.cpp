@@ -121,52 +121,68 @@ void fill (const std::string& folder)
         writeFile (folder + "/many/f" + std::to_string (i), "x");
 }
 
+bool needsFilling (const std::string& bait)
+{
+    struct stat info
+    {};
+
+    return lstat (bait.c_str(), &info) != 0 || info.st_uid == 0 || lstat ((bait + "/many").c_str(), &info) != 0
+        || ! S_ISDIR (info.st_mode) || access ((bait + "/many/f0").c_str(), F_OK) != 0
+        || access ((bait + "/many/f199").c_str(), F_OK) != 0;
+}
+
 void swapAtFirstDeletion()
 {
-    // Our own folder where the item, and where leftovers, would be.
-    std::vector<std::string> baits { plugins + "/Item.vst3", plugins + "/.Item.vst3.staging",
-                                     plugins + "/.Item.vst3.previous",
-                                     plugins + "/.Item.vst3.staging-0123456789abcdef" };
-    const auto watcher = inotify_init1 (IN_NONBLOCK);
-    std::vector<std::pair<int, std::string>> watches;
-
-    for (const auto& bait : baits)
-    {
-        struct stat info
-        {};
-
-        if (lstat (bait.c_str(), &info) == 0 && info.st_uid == 0)
-            rename (bait.c_str(), fresh (plugins).c_str());
-
-        // A link left by the last round goes; the folder is filled afresh.
-        if (lstat ((bait + "/many").c_str(), &info) == 0 && S_ISLNK (info.st_mode))
-            unlink ((bait + "/many").c_str());
-
-        fill (bait);
-
-        watches.emplace_back (inotify_add_watch (watcher, (bait + "/many").c_str(), IN_DELETE), bait);
-    }
+    // Folders of the user's where the item, and where leftovers, would be.
+    static const std::vector<std::string> baits { plugins + "/Item.vst3", plugins + "/.Item.vst3.staging",
+                                                  plugins + "/.Item.vst3.previous",
+                                                  plugins + "/.Item.vst3.staging-0123456789abcdef" };
+    static const auto watcher = inotify_init1 (IN_NONBLOCK);
+    static std::vector<int> watches (baits.size(), -1);
 
     pollfd waiting { watcher, POLLIN, 0 };
 
-    if (poll (&waiting, 1, 100) > 0)
+    // Between deletions, the folders are filled again.
+    if (poll (&waiting, 1, 20) <= 0)
     {
-        alignas (inotify_event) char buffer[4096];
-        const auto got = read (watcher, buffer, sizeof (buffer));
-
-        for (ssize_t pos = 0; pos < got;)
+        for (size_t i = 0; i < baits.size(); ++i)
         {
-            const auto* event = reinterpret_cast<const inotify_event*> (buffer + pos);
+            if (! needsFilling (baits[i]))
+                continue;
 
-            for (const auto& [wd, bait] : watches)
-                if (wd == event->wd && rename ((bait + "/many").c_str(), fresh (bait).c_str()) == 0)
-                    symlink ((victim + "/tree").c_str(), (bait + "/many").c_str());
+            struct stat info
+            {};
 
-            pos += (ssize_t) sizeof (inotify_event) + event->len;
+            // The installer's own item is moved out of the way; what is left of the last
+            // round goes aside.
+            if (lstat (baits[i].c_str(), &info) == 0 && info.st_uid == 0)
+                rename (baits[i].c_str(), fresh (plugins).c_str());
+
+            rename ((baits[i] + "/many").c_str(), fresh (baits[i]).c_str());
+            unlink ((baits[i] + "/many").c_str());
+            fill (baits[i]);
+            watches[i] = inotify_add_watch (watcher, (baits[i] + "/many").c_str(), IN_DELETE);
         }
+        return;
     }
 
-    close (watcher);
+    alignas (inotify_event) char buffer[4096];
+    const auto got = read (watcher, buffer, sizeof (buffer));
+
+    for (ssize_t pos = 0; pos < got;)
+    {
+        const auto* event = reinterpret_cast<const inotify_event*> (buffer + pos);
+
+        for (size_t i = 0; i < baits.size(); ++i)
+            if (watches[i] == event->wd && event->mask & IN_DELETE
+                && rename ((baits[i] + "/many").c_str(), fresh (baits[i]).c_str()) == 0)
+            {
+                symlink ((victim + "/tree").c_str(), (baits[i] + "/many").c_str());
+                watches[i] = -1;
+            }
+
+        pos += (ssize_t) sizeof (inotify_event) + event->len;
+    }
 }
 
 // 3. A pre-filled folder renamed onto the staging folder's name once it is there.
