@@ -1,3 +1,4 @@
+#include "helpers/TestArchive.h"
 #include "helpers/TestInstaller.h"
 #include "install/ArchiveInstaller.h"
 
@@ -17,19 +18,6 @@ juce::StringArray treeOf (const juce::File& item)
 
     lines.sort (false);
     return lines;
-}
-
-juce::MemoryBlock zipOf (std::initializer_list<std::pair<const char*, const char*>> entries)
-{
-    juce::ZipFile::Builder builder;
-
-    for (const auto& [name, content] : entries)
-        builder.addEntry (new juce::MemoryInputStream (content, strlen (content), true), 9,
-                          juce::String::fromUTF8 (name), juce::Time (2024, 0, 1, 12, 0));
-
-    juce::MemoryOutputStream out;
-    builder.writeToStream (out, nullptr);
-    return out.getMemoryBlock();
 }
 
 bool installFrom (const ArchiveInstaller& installer, const juce::MemoryBlock& archive)
@@ -59,6 +47,29 @@ TEST_CASE ("Installing unpacks each selected format into its folder", "[install]
                    "Glass Tundra Lights.vst3/Plugin.ico " + juce::String (installer.target (0).getChildFile ("Plugin.ico").getSize()),
                    "Glass Tundra Lights.vst3/desktop.ini 80" });
         // clang-format on
+    }
+
+    SECTION ("every file has its archive entry's time")
+    {
+        juce::ZipFile zip (new juce::MemoryInputStream (BinaryData::vst3_zip, (size_t) BinaryData::vst3_zipSize, false),
+                           true);
+        int files = 0;
+
+        for (int index = 0; index < zip.getNumEntries(); ++index)
+        {
+            const auto* entry = zip.getEntry (index);
+            const auto file = installer.folder (0).getChildFile (entry->filename.replaceCharacter ('\\', '/'));
+
+            if (file.existsAsFile())
+            {
+                INFO (entry->filename);
+                ++files;
+                CHECK (file.getLastModificationTime() == entry->fileTime);
+                CHECK (file.getLastAccessTime() == entry->fileTime);
+            }
+        }
+
+        CHECK (files == 4);
     }
 
     SECTION ("the CLAP item is a single file")
@@ -226,6 +237,24 @@ TEST_CASE ("Archives whose entries would leave the item are refused", "[install]
     check ("Item.clap/./x");
 }
 
+TEST_CASE ("Name parts of nothing but dots are refused where the item is a folder", "[install]")
+{
+    // Here only the name check stands in the way: every path still lands in the item.
+    ScratchFolder scratch;
+    const ArchiveInstaller installer (scratch / "VST3", "Item.vst3");
+    REQUIRE (installFrom (installer, zipOf ({ { "Item.vst3/a", "earlier" } })));
+    const auto before = scratch.snapshot();
+
+    for (const auto* entryName : { "Item.vst3/..../x", "Item.vst3/./x", "Item.vst3/../Item.vst3/x" })
+    {
+        INFO (entryName);
+        CHECK_FALSE (installFrom (installer, zipOf ({ { "Item.vst3/a", "new" }, { entryName, "x" } })));
+        CHECK (scratch.snapshot() == before);
+    }
+
+    CHECK (installFrom (installer, zipOf ({ { "Item.vst3/a", "new" }, { "Item.vst3/b/x", "x" } })));
+}
+
 TEST_CASE ("Doubled separators and characters beyond ASCII in entry names", "[install]")
 {
     ScratchFolder scratch;
@@ -256,6 +285,17 @@ TEST_CASE ("A corrupt archive leaves the earlier install exactly as it was", "[i
         static_cast<char*> (bad.getData())[14] ^= 0x01;  // the local header's CRC is not read
         const auto centralCrc = bad.getSize() - 22 - 46 - 24 + 16;
         static_cast<char*> (bad.getData())[centralCrc] ^= 0x01;
+        CHECK_FALSE (installFrom (installer, bad));
+    }
+
+    SECTION ("a stated size that does not match what the data inflates to, with a matching CRC")
+    {
+        auto bad = good;
+        auto* statedSize = static_cast<juce::uint8*> (bad.getData()) + bad.getSize() - 22 - 46 - 24 + 24;
+        const auto size = juce::ByteOrder::littleEndianInt (statedSize) + 1;
+
+        for (int byte = 0; byte < 4; ++byte)
+            statedSize[byte] = (juce::uint8) (size >> (8 * byte));
         CHECK_FALSE (installFrom (installer, bad));
     }
 

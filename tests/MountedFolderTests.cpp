@@ -1,8 +1,11 @@
-// Failures that only real file systems produce: a read-only folder and a full disk.
+// Failures that only real file systems produce: a read-only folder, a full disk, an
+// item that cannot be moved, and a power cut.
 // These run as root inside a private mount namespace of their own (see
 // tests/CMakeLists.txt), so the mounts they make vanish with the test process.
 #include "helpers/Mounts.h"
+#include "helpers/TestArchive.h"
 #include "helpers/TestInstaller.h"
+#include "install/ArchiveInstaller.h"
 
 #include <catch2/catch_test_macros.hpp>
 
@@ -71,4 +74,34 @@ TEST_CASE ("A bundle whose inner folder cannot be changed keeps everything outsi
     for (const auto& line : installer.scratch.snapshot())
         if (! line.startsWith ("plugins/VST3/Glass Tundra Lights.vst3"))
             CHECK (before.contains (line));
+}
+
+TEST_CASE ("A swap into place that fails keeps the earlier install, byte for byte", "[mounts]")
+{
+    Mounts::require();
+    ScratchFolder scratch;
+    const auto folder = scratch / "VST3";
+    REQUIRE (folder.createDirectory());
+    REQUIRE (run ("mount -t tmpfs -o size=16m tmpfs " + quoted (folder)));
+
+    const ArchiveInstaller installer (folder, "Item.vst3");
+    const auto first = zipOf ({ { "Item.vst3/a", "earlier" }, { "Item.vst3/sub/b", "earlier b" } });
+    REQUIRE (installer.install (first.getData(), first.getSize()));
+    const auto earlier = scratch.snapshot();
+    const auto later = zipOf ({ { "Item.vst3/a", "later" } });
+
+    // A mount point cannot be moved: the last step, which trades the items, fails for real.
+    const auto item = installer.target();
+    REQUIRE (run ("mount --bind " + quoted (item) + " " + quoted (item)));
+    CHECK_FALSE (installer.install (later.getData(), later.getSize()));
+    run ("umount " + quoted (item));
+
+    CHECK (scratch.snapshot() == earlier);
+    CHECK (installer.leftovers().isEmpty());
+
+    CHECK (installer.install (later.getData(), later.getSize()));
+    CHECK (item.getChildFile ("a").loadFileAsString() == "later");
+    CHECK_FALSE (item.getChildFile ("sub").exists());
+
+    run ("umount " + quoted (folder));
 }
