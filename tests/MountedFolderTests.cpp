@@ -7,7 +7,12 @@
 #include "helpers/TestInstaller.h"
 #include "install/ArchiveInstaller.h"
 
+#include "BinaryData.h"
+
 #include <catch2/catch_test_macros.hpp>
+
+#include <atomic>
+#include <thread>
 
 using Mounts::quoted;
 using Mounts::run;
@@ -104,4 +109,147 @@ TEST_CASE ("A swap into place that fails keeps the earlier install, byte for byt
     CHECK_FALSE (item.getChildFile ("sub").exists());
 
     run ("umount " + quoted (folder));
+}
+
+namespace
+{
+juce::String output (const juce::String& command)
+{
+    juce::ChildProcess process;
+    return process.start (command) ? process.readAllProcessOutput().trim() : juce::String();
+}
+
+// A loop device over an image file, with an ext4 file system mounted from it; all of
+// it undone however the test ends.
+struct LoopMount
+{
+    LoopMount (const juce::File& image, const juce::File& mountPoint, const juce::String& options)
+        : device (output ("losetup --find --show " + image.getFullPathName())), point (mountPoint)
+    {
+        mounted = device.startsWith ("/dev/") && point.createDirectory()
+               && run ("mount -t ext4 -o " + options + " " + device + " " + quoted (point));
+    }
+
+    ~LoopMount()
+    {
+        if (mounted)
+            run ("umount " + quoted (point));
+
+        if (device.startsWith ("/dev/"))
+            run ("losetup -d " + device);
+    }
+
+    const juce::String device;
+    const juce::File point;
+    bool mounted = false;
+};
+
+// Each file of an item and its content hash.
+juce::StringArray itemState (const juce::File& item)
+{
+    juce::StringArray lines;
+
+    for (const auto& entry :
+         juce::RangedDirectoryIterator (item, true, "*", juce::File::findFiles, juce::File::FollowSymlinks::no))
+        lines.add (entry.getFile().getRelativePathFrom (item) + " " + ScratchFolder::contentHash (entry.getFile()));
+
+    lines.sort (false);
+    return lines;
+}
+
+// The same files as the real bundle, with other content.
+juce::MemoryBlock earlierBundle (const juce::MemoryBlock& later)
+{
+    juce::ZipFile zip (new juce::MemoryInputStream (later, false), true);
+    juce::ZipFile::Builder builder;
+
+    for (int index = 0; index < zip.getNumEntries(); ++index)
+        if (! zip.getEntry (index)->filename.endsWithChar ('\\'))
+            builder.addEntry (new juce::MemoryInputStream ("earlier", 7, true), 9, zip.getEntry (index)->filename, {});
+
+    juce::MemoryOutputStream out;
+    builder.writeToStream (out, nullptr);
+    return out.getMemoryBlock();
+}
+}  // namespace
+
+TEST_CASE ("After a power cut at any moment the item is the whole earlier install or the whole new one", "[mounts]")
+{
+    Mounts::require();
+
+    if (! run ("losetup --find"))
+        SKIP ("needs root in a private mount namespace and a free loop device");
+
+    ScratchFolder scratch;
+    const auto image = scratch / "disk.img";
+    REQUIRE (run ("truncate -s 64M " + quoted (image) + " && mkfs.ext4 -q -F " + quoted (image)));
+
+    const juce::MemoryBlock later (BinaryData::vst3_zip, (size_t) BinaryData::vst3_zipSize);
+    const auto earlier = earlierBundle (later);
+    const juce::String item ("Glass Tundra Lights.vst3");
+
+    // What the two whole installs look like, made on the ordinary disk.
+    juce::StringArray wholeEarlier, wholeLater;
+
+    for (auto [archive, state] : { std::pair { &earlier, &wholeEarlier }, std::pair { &later, &wholeLater } })
+    {
+        const ArchiveInstaller reference (scratch / "reference", item);
+        REQUIRE (reference.install (archive->getData(), archive->getSize()));
+        *state = itemState (reference.target());
+    }
+
+    const LoopMount disk (image, scratch / "disk", "rw");
+    REQUIRE (disk.mounted);
+    const ArchiveInstaller installer (disk.point.getChildFile ("VST3"), item);
+    REQUIRE (installer.install (earlier.getData(), earlier.getSize()));
+    REQUIRE (run ("sync"));
+
+    // The copies see only what reached the device: what a power cut at that moment
+    // would leave. Several while the install runs, the last ones past the journal's
+    // commit interval.
+    std::atomic<int> outcome { -1 };
+    std::thread installing ([&] { outcome = installer.install (later.getData(), later.getSize()) ? 1 : 0; });
+
+    struct Copy
+    {
+        juce::File file;
+        bool afterSuccess;
+    };
+
+    std::vector<Copy> copies;
+    const auto copyNow = [&]
+    {
+        const auto reported = outcome == 1;
+        const auto copy = scratch.folder.getChildFile ("copy" + juce::String ((int) copies.size()) + ".img");
+        REQUIRE (run ("cp " + quoted (image) + " " + quoted (copy)));
+        copies.push_back ({ copy, reported });
+    };
+
+    while (outcome < 0 && copies.size() < 6)
+        copyNow();
+
+    installing.join();
+    REQUIRE (outcome == 1);
+
+    for (const auto wait : { 0, 2000, 5000, 8000 })
+    {
+        juce::Thread::sleep (wait);
+        copyNow();
+    }
+
+    for (const auto& copy : copies)
+    {
+        INFO (copy.file.getFileName() << (copy.afterSuccess ? ", after success was reported" : ""));
+        const LoopMount check (copy.file, scratch / "check", "ro");
+        REQUIRE (check.mounted);
+
+        const auto state = itemState (check.point.getChildFile ("VST3").getChildFile (item));
+
+        if (copy.afterSuccess)
+            CHECK (state == wholeLater);
+        else
+            CHECK ((state == wholeEarlier || state == wholeLater));
+
+        REQUIRE (copy.file.deleteFile());
+    }
 }
