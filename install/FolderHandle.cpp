@@ -38,7 +38,8 @@ juce::String randomHex()
 {
     juce::uint8 bytes[8] {};
 #if JUCE_WINDOWS
-    juce::Random::getSystemRandom().fillBitsRandomly (bytes, sizeof (bytes));
+    if (BCryptGenRandom (nullptr, bytes, sizeof (bytes), BCRYPT_USE_SYSTEM_PREFERRED_RNG) != 0)
+        return {};
 #else
     if (getrandom (bytes, sizeof (bytes), 0) != (ssize_t) sizeof (bytes))
         return {};
@@ -344,6 +345,278 @@ bool FolderHandle::sync (int depth) const
         }
 
     return fsync (handle) == 0 && synced;
+}
+
+#endif
+
+#if JUCE_WINDOWS
+
+// Windows has no openat(): a child is reached by the held folder's final path and the
+// child's name, which stays safe because every handle here is opened without delete
+// sharing (the folder cannot be renamed or replaced while it is held, nor can any
+// folder above it while something inside is open) and with FILE_FLAG_OPEN_REPARSE_POINT,
+// so a junction, a symbolic link or any other reparse point is opened as itself and
+// refused, never followed. Renames and deletions are made on the handle itself
+// (SetFileInformationByHandle with FileRenameInfo relative to the destination folder's
+// handle, and FileDispositionInfo), never by a path resolved again. There is no atomic
+// exchange: items are swapped in two steps, and an interrupted swap is put right by the
+// next clean-up.
+# include <aclapi.h>
+# include <sddl.h>
+
+namespace
+{
+constexpr DWORD openFlags = FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT;
+constexpr DWORD noDeleteSharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
+
+juce::String finalPathOf (HANDLE handle)
+{
+    WCHAR path[32768];
+    const auto length = GetFinalPathNameByHandleW (handle, path, (DWORD) std::size (path), FILE_NAME_NORMALIZED);
+    return length > 0 && length < std::size (path) ? juce::String (path, (size_t) length) : juce::String();
+}
+
+HANDLE openItem (const juce::String& path, DWORD access, DWORD sharing)
+{
+    return CreateFileW (path.toWideCharPointer(), access, sharing, nullptr, OPEN_EXISTING, openFlags, nullptr);
+}
+
+bool informationOf (HANDLE handle, BY_HANDLE_FILE_INFORMATION& info)
+{
+    return handle != INVALID_HANDLE_VALUE && GetFileInformationByHandle (handle, &info);
+}
+
+bool isPlainFolder (const BY_HANDLE_FILE_INFORMATION& info)
+{
+    return (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0
+        && (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+}
+
+bool markDeleted (HANDLE handle)
+{
+    FILE_DISPOSITION_INFO disposition { TRUE };
+    return SetFileInformationByHandle (handle, FileDispositionInfo, &disposition, sizeof (disposition));
+}
+}  // namespace
+
+FolderHandle::~FolderHandle()
+{
+    if (isOpen())
+        CloseHandle (handle);
+}
+
+FolderHandle FolderHandle::open (const juce::File& folder, bool createMissing)
+{
+    const auto parts = partsOf (folder);
+
+    // A drive root ("C:") is the start; a network share ("\\server\share") is too.
+    if (parts.size() < 2 || ! juce::File::isAbsolutePath (folder.getFullPathName()))
+        return {};
+
+    const auto sharePath = folder.getFullPathName().startsWith ("\\\\");
+    const auto rootParts = sharePath ? 2 : 1;
+    const auto root = (sharePath ? "\\\\" : "") + parts[0] + (sharePath ? "\\" + parts[1] : juce::String()) + "\\";
+
+    FolderHandle current (openItem (root, FILE_LIST_DIRECTORY | FILE_TRAVERSE, noDeleteSharing));
+
+    for (int i = rootParts; i < parts.size() && current.isOpen(); ++i)
+        current = current.openChild (parts[i], createMissing);
+
+    return current;
+}
+
+bool FolderHandle::makeChildFolder (const juce::String& name, bool) const
+{
+    // The staging folder inherits the plug-in folder's access list; administrators own it.
+    if (CreateDirectoryW ((finalPathOf (handle) + "\\" + name).toWideCharPointer(), nullptr))
+        return true;
+
+    errno = GetLastError() == ERROR_ALREADY_EXISTS ? EEXIST : EACCES;
+    return false;
+}
+
+FolderHandle FolderHandle::openChild (const juce::String& name, bool createMissing) const
+{
+    const auto path = finalPathOf (handle) + "\\" + name;
+
+    if (createMissing)
+        CreateDirectoryW (path.toWideCharPointer(), nullptr);
+
+    FolderHandle child (openItem (path, FILE_LIST_DIRECTORY | FILE_TRAVERSE | DELETE | SYNCHRONIZE, noDeleteSharing));
+    BY_HANDLE_FILE_INFORMATION info {};
+
+    if (! informationOf (child.handle, info))
+    {
+        errno = GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND ? ENOENT : EACCES;
+        return {};
+    }
+
+    if (! isPlainFolder (info))
+    {
+        errno = ELOOP;
+        return {};
+    }
+
+    return child;
+}
+
+std::unique_ptr<ExtractedFile> FolderHandle::createFile (const juce::String& name) const
+{
+    const auto file = CreateFileW ((finalPathOf (handle) + "\\" + name).toWideCharPointer(), GENERIC_WRITE, 0, nullptr,
+                                   CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+
+    return file != INVALID_HANDLE_VALUE ? std::make_unique<ExtractedFile> (file) : nullptr;
+}
+
+FolderHandle::Kind FolderHandle::kindOf (const juce::String& name) const
+{
+    const auto item = openItem (finalPathOf (handle) + "\\" + name, FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+    BY_HANDLE_FILE_INFORMATION info {};
+    const auto found = informationOf (item, info);
+    const auto error = GetLastError();
+
+    if (item != INVALID_HANDLE_VALUE)
+        CloseHandle (item);
+
+    if (! found)
+        return error == ERROR_FILE_NOT_FOUND ? Kind::missing : Kind::unknown;
+
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+        return Kind::other;
+
+    return (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? Kind::folder : Kind::file;
+}
+
+bool FolderHandle::isOwnFolder (const juce::String& name) const
+{
+    const auto folder = name.isEmpty() ? FolderHandle() : openChild (name, false);
+    const auto held = name.isEmpty() ? handle : folder.handle;
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+
+    if (held == INVALID_HANDLE_VALUE
+        || GetSecurityInfo (held, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
+                            &descriptor)
+               != ERROR_SUCCESS)
+        return false;
+
+    // Folders made by an elevated process belong to the administrators.
+    const auto ours = IsWellKnownSid (owner, WinBuiltinAdministratorsSid) || IsWellKnownSid (owner, WinLocalSystemSid);
+    LocalFree (descriptor);
+    return ours;
+}
+
+juce::StringArray FolderHandle::childNames() const
+{
+    juce::StringArray names;
+    WIN32_FIND_DATAW found {};
+    const auto search = FindFirstFileW ((finalPathOf (handle) + "\\*").toWideCharPointer(), &found);
+
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+
+    do
+    {
+        const juce::String name (found.cFileName);
+
+        if (name != "." && name != "..")
+            names.add (name);
+    } while (FindNextFileW (search, &found));
+
+    FindClose (search);
+    return names;
+}
+
+bool FolderHandle::removeChild (const juce::String& name) const
+{
+    return removeChild (name, 0);
+}
+
+bool FolderHandle::removeContents() const
+{
+    return removeContents (0);
+}
+
+bool FolderHandle::removeContents (int depth) const
+{
+    if (depth > deepestFolder)
+        return false;
+
+    auto removedAll = true;
+
+    for (const auto& name : childNames())
+        removedAll = removeChild (name, depth) && removedAll;
+
+    return removedAll;
+}
+
+bool FolderHandle::removeChild (const juce::String& name, int depth) const
+{
+    // The item as it is, a reparse point included, opened for deletion on its handle.
+    const auto item = openItem (finalPathOf (handle) + "\\" + name, DELETE | FILE_READ_ATTRIBUTES | FILE_LIST_DIRECTORY,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+    BY_HANDLE_FILE_INFORMATION info {};
+
+    if (! informationOf (item, info))
+        return GetLastError() == ERROR_FILE_NOT_FOUND;
+
+    FolderHandle held (item);
+    const auto emptied = ! isPlainFolder (info) || held.removeContents (depth + 1);
+    return markDeleted (item) && emptied;
+}
+
+bool FolderHandle::removeEmptyChild (const juce::String& name, const FolderHandle& expected) const
+{
+    BY_HANDLE_FILE_INFORMATION named {}, held {};
+    FolderHandle item (openItem (finalPathOf (handle) + "\\" + name, DELETE | FILE_READ_ATTRIBUTES,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE));
+
+    return informationOf (item.handle, named) && informationOf (expected.handle, held)
+        && named.dwVolumeSerialNumber == held.dwVolumeSerialNumber && named.nFileIndexHigh == held.nFileIndexHigh
+        && named.nFileIndexLow == held.nFileIndexLow && markDeleted (item.handle);
+}
+
+FolderHandle::MoveResult FolderHandle::move (const juce::String& name, const FolderHandle& destination,
+                                             const juce::String& newName, Move how) const
+{
+    if (how == Move::exchange)
+        return kindOf (name) == Kind::missing || destination.kindOf (newName) != Kind::missing
+                 ? MoveResult::notSupported
+                 : MoveResult::destinationMissing;
+
+    FolderHandle item (openItem (finalPathOf (handle) + "\\" + name, DELETE | SYNCHRONIZE,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE));
+
+    if (! item.isOpen())
+        return MoveResult::failed;
+
+    // The new name is relative to the destination folder's handle.
+    const auto wide = newName.toWideCharPointer();
+    const auto nameBytes = (DWORD) (wcslen (wide) * sizeof (WCHAR));
+    juce::HeapBlock<char> buffer (sizeof (FILE_RENAME_INFO) + nameBytes, true);
+    auto* rename = reinterpret_cast<FILE_RENAME_INFO*> (buffer.get());
+    rename->ReplaceIfExists = FALSE;
+    rename->RootDirectory = destination.handle;
+    rename->FileNameLength = nameBytes;
+    memcpy (rename->FileName, wide, nameBytes);
+
+    return SetFileInformationByHandle (item.handle, FileRenameInfo, rename,
+                                       (DWORD) (sizeof (FILE_RENAME_INFO) + nameBytes))
+             ? MoveResult::moved
+             : MoveResult::failed;
+}
+
+bool FolderHandle::sync (bool recursive) const
+{
+    return recursive ? sync (0) : true;
+}
+
+bool FolderHandle::sync (int) const
+{
+    // NTFS journals every change of names; a rename is on disk once its log record is,
+    // which the file system flushes itself. Files are flushed by ExtractedFile.
+    return true;
 }
 
 #endif
