@@ -319,6 +319,13 @@ FolderHandle::MoveResult FolderHandle::move (const juce::String& name, const Fol
     if (renameat2 (handle, name.toRawUTF8(), destination.handle, newName.toRawUTF8(), flags) == 0)
         return MoveResult::moved;
 
+    // A file system that cannot refuse to replace (some network and FUSE ones): the name
+    // is checked free just before. Only the folder's owner could fill it in between, and
+    // a folder of theirs that is not empty is never replaced.
+    if (how == Move::noReplace && errno == EINVAL && destination.kindOf (newName) == Kind::missing)
+        return renameat (handle, name.toRawUTF8(), destination.handle, newName.toRawUTF8()) == 0 ? MoveResult::moved
+                                                                                                 : MoveResult::failed;
+
     if (errno == ENOENT)
         return MoveResult::destinationMissing;
 
