@@ -13,10 +13,10 @@
 
 namespace
 {
-// Entry names use backslashes; an entry may only ever land inside the item. The name
-// comes back rebuilt from its parts, with no doubled separators: the framework's path
-// handling loops forever on some names that have them.
-juce::String checkedEntryPath (const juce::String& name, const juce::String& itemName)
+// Entry names use backslashes; an entry may only ever land inside the item. The name's
+// parts come back with empty ones (doubled separators) left out, the item's name first;
+// none when the entry is refused.
+juce::StringArray checkedEntryParts (const juce::String& name, const juce::String& itemName)
 {
     // The framework keeps an entry name's bytes as they are, valid UTF-8 or not.
     const auto* bytes = name.toRawUTF8();
@@ -32,14 +32,14 @@ juce::String checkedEntryPath (const juce::String& name, const juce::String& ite
     auto parts = juce::StringArray::fromTokens (path, "/", {});
     parts.removeEmptyStrings();
 
-    // Names of nothing but dots mean "here" or "up" somewhere, and the framework's path
-    // handling cannot address some of the others once they exist.
+    // Names of nothing but dots mean "here" or "up" somewhere, or are names that tools
+    // and hosts cannot address.
     const auto onlyDots = [] (const juce::String& part) { return part.containsOnly ("."); };
 
     if (parts.isEmpty() || parts[0] != itemName || std::any_of (parts.begin(), parts.end(), onlyDots))
         return {};
 
-    return parts.joinIntoString ("/") + (path.endsWithChar ('/') ? "/" : "");
+    return parts;
 }
 
 // Writes one entry's data into a new file; true only when every byte arrived, the
@@ -239,15 +239,12 @@ bool ArchiveInstaller::extract (const void* archive, size_t size, ArchiveMemory 
     for (int index = 0; index < zip.getNumEntries(); ++index)
     {
         const auto* entry = zip.getEntry (index);
-        const auto path = checkedEntryPath (entry->filename, itemName);
+        auto parts = checkedEntryParts (entry->filename, itemName);
 
-        if (path.isEmpty() || entry->isSymbolicLink)
+        if (parts.isEmpty() || entry->isSymbolicLink)
             return false;
 
-        auto parts = juce::StringArray::fromTokens (path, "/", {});
-        parts.removeEmptyStrings();
-
-        if (path.endsWithChar ('/'))
+        if (entry->filename.endsWithChar ('/') || entry->filename.endsWithChar ('\\'))
         {
             if (! folderFor (staging, parts).isOpen())
                 return false;
