@@ -178,7 +178,7 @@ TEST_CASE ("After a power cut at any moment the item is the whole earlier instal
     Mounts::require();
 
     if (! run ("losetup --find"))
-        SKIP ("needs root in a private mount namespace and a free loop device");
+        SKIP ("needs a free loop device");
 
     ScratchFolder scratch;
     const auto image = scratch / "disk.img";
