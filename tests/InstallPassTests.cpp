@@ -5,6 +5,9 @@
 #include "BinaryData.h"
 
 #include <catch2/catch_test_macros.hpp>
+#include <catch2/generators/catch_generators.hpp>
+
+#include <sys/stat.h>
 
 namespace
 {
@@ -253,6 +256,32 @@ TEST_CASE ("Name parts of nothing but dots are refused where the item is a folde
     }
 
     CHECK (installFrom (installer, zipOf ({ { "Item.vst3/a", "new" }, { "Item.vst3/b/x", "x" } })));
+}
+
+TEST_CASE ("Folders are made 0755 and files 0644 whatever the umask", "[install]")
+{
+    const auto mask = GENERATE (0000, 0077);
+    ScratchFolder scratch;
+    const ArchiveInstaller installer (scratch / "made/on/the/way", "Item.vst3");
+    const auto archive = zipOf ({ { "Item.vst3/a/b", "x" } });
+
+    const auto callers = umask ((mode_t) mask);
+    const auto installed = installer.install (archive.getData(), archive.getSize());
+    umask (callers);
+    REQUIRE (installed);
+
+    const auto modeOf = [&] (const char* path)
+    {
+        struct stat info
+        {};
+        lstat ((scratch / path).getFullPathName().toRawUTF8(), &info);
+        return info.st_mode & 07777;
+    };
+
+    for (const auto* folder : { "made", "made/on/the/way", "made/on/the/way/Item.vst3", "made/on/the/way/Item.vst3/a" })
+        CHECK (modeOf (folder) == 0755);
+
+    CHECK (modeOf ("made/on/the/way/Item.vst3/a/b") == 0644);
 }
 
 TEST_CASE ("Doubled separators and characters beyond ASCII in entry names", "[install]")
