@@ -136,7 +136,7 @@ juce::Array<juce::File> ArchiveInstaller::leftovers() const
 
     if (pluginFolder.isOpen())
         for (const auto& name : pluginFolder.childNames())
-            if (FolderHandle::isUniqueChildName (name, stagingPrefix()) && pluginFolder.isOwnFolder (name))
+            if (FolderHandle::isUniqueChildName (name, stagingPrefix()) && pluginFolder.isPrivateFolder (name))
                 found.add (folder.getChildFile (name));
 
     return found;
@@ -207,8 +207,9 @@ void ArchiveInstaller::removeLeftovers (const FolderHandle& pluginFolder) const
 
         const auto staging = pluginFolder.openChild (name, false);
 
-        // A folder of that name that this program did not make is the owner's business.
-        if (! staging.isOwnFolder())
+        // A folder of that name that this program did not make is the owner's business, and
+        // an installed item renamed to it is no leftover.
+        if (! staging.isPrivateFolder())
             continue;
 
         // Stopped between moving the earlier item aside and putting the new one in place.

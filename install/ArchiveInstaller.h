@@ -43,8 +43,8 @@ public:
     juce::File target() const;
 
     // Staging folders of this item in the plug-in folder: the name pattern below, a
-    // real folder (not a link) and made by this program's user. Anything else that
-    // carries such a name is the folder owner's and left alone.
+    // real folder (not a link), made by this program's user and private to it (0700,
+    // which no installed item is). Anything else that carries such a name is left alone.
     juce::Array<juce::File> leftovers() const;
 
     // A staging folder is named stagingPrefix() and 16 random hex digits. Inside it, the

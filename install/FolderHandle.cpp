@@ -12,9 +12,9 @@
 #  include <linux/openat2.h>
 # endif
 
-# include <cerrno>
-# include <cstdio>
 #endif
+
+#include <cerrno>
 
 namespace
 {
@@ -94,10 +94,10 @@ FolderHandle FolderHandle::makeUniqueChild (const juce::String& prefix, juce::St
             return {};
         }
 
-        // Opened by name, so it is checked to be a folder of ours: the owner of this
-        // folder may have renamed something else onto the name in between.
+        // Opened by name, so it is checked to be the empty private folder just made: the
+        // owner of this folder may have renamed something else onto the name in between.
         auto made = openChild (madeName, false);
-        return made.isOwnFolder() ? std::move (made) : FolderHandle();
+        return made.isPrivateFolder() && made.childNames().isEmpty() ? std::move (made) : FolderHandle();
     }
 
     return {};
@@ -196,14 +196,29 @@ FolderHandle::Kind FolderHandle::kindOf (const juce::String& name) const
     return S_ISREG (info.st_mode) ? Kind::file : S_ISDIR (info.st_mode) ? Kind::folder : Kind::other;
 }
 
-bool FolderHandle::isOwnFolder (const juce::String& name) const
+namespace
 {
-    struct stat info
-    {};
+bool folderInfo (int handle, const juce::String& name, struct stat& info)
+{
     const auto found = name.isEmpty() ? fstat (handle, &info) == 0
                                       : fstatat (handle, name.toRawUTF8(), &info, AT_SYMLINK_NOFOLLOW) == 0;
 
     return found && S_ISDIR (info.st_mode) && info.st_uid == geteuid();
+}
+}  // namespace
+
+bool FolderHandle::isOwnFolder (const juce::String& name) const
+{
+    struct stat info
+    {};
+    return folderInfo (handle, name, info);
+}
+
+bool FolderHandle::isPrivateFolder (const juce::String& name) const
+{
+    struct stat info
+    {};
+    return folderInfo (handle, name, info) && (info.st_mode & 07777) == 0700;
 }
 
 juce::StringArray FolderHandle::childNames() const
@@ -512,6 +527,12 @@ bool FolderHandle::isOwnFolder (const juce::String& name) const
     const auto ours = IsWellKnownSid (owner, WinBuiltinAdministratorsSid) || IsWellKnownSid (owner, WinLocalSystemSid);
     LocalFree (descriptor);
     return ours;
+}
+
+bool FolderHandle::isPrivateFolder (const juce::String& name) const
+{
+    // Folders here carry no mode bits; the access list is the plug-in folder's.
+    return isOwnFolder (name);
 }
 
 juce::StringArray FolderHandle::childNames() const

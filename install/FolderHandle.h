@@ -55,9 +55,13 @@ public:
     // What the name is, not following a link (a link is "other").
     Kind kindOf (const juce::String& name) const;
 
-    // Whether a folder named name is one this process made (owned by this user) and
-    // not a link. The handle's own folder when name is empty.
+    // Whether a folder named name is owned by this process's user and not a link. The
+    // handle's own folder when name is empty.
     bool isOwnFolder (const juce::String& name = {}) const;
+
+    // Whether it is moreover private to that user (0700), as makeUniqueChild makes them
+    // and no installed item is: a folder owner cannot pass one off for the other.
+    bool isPrivateFolder (const juce::String& name = {}) const;
 
     juce::StringArray childNames() const;
 

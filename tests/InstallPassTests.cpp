@@ -359,6 +359,8 @@ TEST_CASE ("Leftovers of an interrupted install are put right at the next start"
         REQUIRE (ScratchFolder::write (staging.getChildFile ("Glass Tundra Lights.clap"), "whole"));
     }
 
+    // As the installer makes them: private to their owner.
+    REQUIRE (chmod (staging.getFullPathName().toRawUTF8(), 0700) == 0);
     REQUIRE (clap.leftovers().size() == 1);
     installer.screen = nullptr;
     installer.start();
@@ -366,4 +368,23 @@ TEST_CASE ("Leftovers of an interrupted install are put right at the next start"
     CHECK (ScratchFolder::contentHash (installer.target (1)) == earlier);
     CHECK (clap.leftovers().isEmpty());
     CHECK (installer.folder (1).getNumberOfChildFiles (juce::File::findFilesAndDirectories) == 1);
+}
+
+TEST_CASE ("The clean-up takes only folders it made itself", "[install]")
+{
+    // Named like staging folders: a link, and a folder that is not private (an installed
+    // item renamed, say). Both stay, as does what the link leads to.
+    ScratchFolder scratch;
+    const ArchiveInstaller installer (scratch / "VST3", "Item.vst3");
+    const auto folder = scratch / "VST3";
+    REQUIRE (
+        ScratchFolder::write (folder.getChildFile (installer.stagingPrefix() + "0123456789abcdef/Item.vst3/a"), "a"));
+    REQUIRE (ScratchFolder::write (scratch / "elsewhere/Item.vst3/b", "b"));
+    REQUIRE ((scratch / "elsewhere")
+                 .createSymbolicLink (folder.getChildFile (installer.stagingPrefix() + "fedcba9876543210"), true));
+    const auto before = scratch.snapshot();
+
+    CHECK (installer.leftovers().isEmpty());
+    installer.removeLeftovers();
+    CHECK (scratch.snapshot() == before);
 }
