@@ -166,7 +166,7 @@ bool ArchiveInstaller::install (const void* archive, size_t size, ArchiveMemory 
     // After a swap, the staging folder holds the earlier item and goes with it. An
     // earlier item that could not be moved back (its name was taken meanwhile) stays
     // there for the next clean-up to put back.
-    if (staging.kindOf (earlierItemName) == FolderHandle::Kind::missing)
+    if (succeeded || staging.kindOf (earlierItemName) == FolderHandle::Kind::missing)
     {
         staging.removeContents();
         pluginFolder.removeEmptyChild (stagingName, staging);
@@ -294,6 +294,9 @@ FolderHandle::MoveResult ArchiveInstaller::swapInTwoSteps (const FolderHandle& p
 {
     using Move = FolderHandle::Move;
     using Result = FolderHandle::MoveResult;
+
+    if (pluginFolder.kindOf (itemName) == FolderHandle::Kind::missing)
+        return staging.move (itemName, pluginFolder, itemName, Move::noReplace);
 
     if (pluginFolder.move (itemName, staging, earlierItemName, Move::noReplace) != Result::moved || ! staging.sync()
         || ! pluginFolder.sync())

@@ -330,16 +330,21 @@ FolderHandle::MoveResult FolderHandle::move (const juce::String& name, const Fol
                                              const juce::String& newName, Move how) const
 {
     const auto flags = (unsigned int) (how == Move::exchange ? RENAME_EXCHANGE : RENAME_NOREPLACE);
-
-    if (renameat2 (handle, name.toRawUTF8(), destination.handle, newName.toRawUTF8(), flags) == 0)
-        return MoveResult::moved;
+    auto moved = renameat2 (handle, name.toRawUTF8(), destination.handle, newName.toRawUTF8(), flags) == 0;
 
     // A file system that cannot refuse to replace (some network and FUSE ones): the name
     // is checked free just before. Only the folder's owner could fill it in between, and
     // a folder of theirs that is not empty is never replaced.
-    if (how == Move::noReplace && errno == EINVAL && destination.kindOf (newName) == Kind::missing)
-        return renameat (handle, name.toRawUTF8(), destination.handle, newName.toRawUTF8()) == 0 ? MoveResult::moved
-                                                                                                 : MoveResult::failed;
+    if (! moved && how == Move::noReplace && errno == EINVAL)
+    {
+        if (destination.kindOf (newName) != Kind::missing)
+            return MoveResult::failed;
+
+        moved = renameat (handle, name.toRawUTF8(), destination.handle, newName.toRawUTF8()) == 0;
+    }
+
+    if (moved)
+        return MoveResult::moved;
 
     if (errno == ENOENT)
         return MoveResult::destinationMissing;

@@ -10,6 +10,7 @@
 #include "BinaryData.h"
 
 #include <catch2/catch_test_macros.hpp>
+#include <catch2/generators/catch_generators.hpp>
 
 #include <atomic>
 #include <thread>
@@ -81,13 +82,32 @@ TEST_CASE ("A bundle whose inner folder cannot be changed keeps everything outsi
             CHECK (before.contains (line));
 }
 
+namespace
+{
+// Unmounts however the test ends: a FUSE daemon left mounted would outlive the test.
+struct Unmounted
+{
+    juce::File point;
+    ~Unmounted() { run ("umount " + quoted (point)); }
+};
+}  // namespace
+
 TEST_CASE ("A swap into place that fails keeps the earlier install, byte for byte", "[mounts]")
 {
     Mounts::require();
-    ScratchFolder scratch;
+
+    // tmpfs trades two items in one step; an ext4 image through fuse2fs cannot (nor can it
+    // refuse to replace), so the earlier item is moved aside first there.
+    const auto fileSystem = GENERATE (as<juce::String> {}, "tmpfs", "fuse2fs");
+    INFO (fileSystem);
+    ScratchFolder scratch, images;
     const auto folder = scratch / "VST3";
+    const auto image = images / "disk.img";
     REQUIRE (folder.createDirectory());
-    REQUIRE (run ("mount -t tmpfs -o size=16m tmpfs " + quoted (folder)));
+    REQUIRE (run (fileSystem == "tmpfs" ? "mount -t tmpfs -o size=16m tmpfs " + quoted (folder)
+                                        : "truncate -s 32M " + quoted (image) + " && mkfs.ext4 -q -F " + quoted (image)
+                                              + " && fuse2fs " + quoted (image) + " " + quoted (folder) + " -o rw"));
+    const Unmounted unmounted { folder };
 
     const ArchiveInstaller installer (folder, "Item.vst3");
     const auto first = zipOf ({ { "Item.vst3/a", "earlier" }, { "Item.vst3/sub/b", "earlier b" } });
@@ -95,7 +115,8 @@ TEST_CASE ("A swap into place that fails keeps the earlier install, byte for byt
     const auto earlier = scratch.snapshot();
     const auto later = zipOf ({ { "Item.vst3/a", "later" } });
 
-    // A mount point cannot be moved: the last step, which trades the items, fails for real.
+    // A mount point cannot be moved: the step that takes the earlier item out of its
+    // place fails for real.
     const auto item = installer.target();
     REQUIRE (run ("mount --bind " + quoted (item) + " " + quoted (item)));
     CHECK_FALSE (installer.install (later.getData(), later.getSize()));
@@ -107,8 +128,7 @@ TEST_CASE ("A swap into place that fails keeps the earlier install, byte for byt
     CHECK (installer.install (later.getData(), later.getSize()));
     CHECK (item.getChildFile ("a").loadFileAsString() == "later");
     CHECK_FALSE (item.getChildFile ("sub").exists());
-
-    run ("umount " + quoted (folder));
+    CHECK (installer.leftovers().isEmpty());
 }
 
 namespace
