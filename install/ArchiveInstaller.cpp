@@ -298,11 +298,12 @@ FolderHandle::MoveResult ArchiveInstaller::swapInTwoSteps (const FolderHandle& p
     if (pluginFolder.kindOf (itemName) == FolderHandle::Kind::missing)
         return staging.move (itemName, pluginFolder, itemName, Move::noReplace);
 
-    if (pluginFolder.move (itemName, staging, earlierItemName, Move::noReplace) != Result::moved || ! staging.sync()
-        || ! pluginFolder.sync())
+    if (pluginFolder.move (itemName, staging, earlierItemName, Move::noReplace) != Result::moved)
         return Result::failed;
 
-    if (staging.move (itemName, pluginFolder, itemName, Move::noReplace) == Result::moved)
+    // The earlier item's new place is on disk before its name goes to the new one.
+    if (staging.sync() && pluginFolder.sync()
+        && staging.move (itemName, pluginFolder, itemName, Move::noReplace) == Result::moved)
         return Result::moved;
 
     if (staging.move (earlierItemName, pluginFolder, itemName, Move::noReplace) == Result::moved)
