@@ -103,6 +103,30 @@ FolderHandle FolderHandle::makeUniqueChild (const juce::String& prefix, juce::St
     return {};
 }
 
+bool FolderHandle::removeChild (const juce::String& name) const
+{
+    return removeChild (name, 0);
+}
+
+bool FolderHandle::removeContents() const
+{
+    return removeContents (0);
+}
+
+bool FolderHandle::removeContents (int depth) const
+{
+    if (depth > deepestFolder)
+        return false;
+
+    auto removedAll = true;
+
+    // Names are read through the handle; every removal is relative to it.
+    for (const auto& name : childNames())
+        removedAll = removeChild (name, depth) && removedAll;
+
+    return removedAll;
+}
+
 #if ! JUCE_WINDOWS
 
 FolderHandle::~FolderHandle()
@@ -247,30 +271,6 @@ juce::StringArray FolderHandle::childNames() const
 
     closedir (dir);
     return names;
-}
-
-bool FolderHandle::removeChild (const juce::String& name) const
-{
-    return removeChild (name, 0);
-}
-
-bool FolderHandle::removeContents() const
-{
-    return removeContents (0);
-}
-
-bool FolderHandle::removeContents (int depth) const
-{
-    if (depth > deepestFolder)
-        return false;
-
-    auto removedAll = true;
-
-    // Names are read through the handle; every removal is relative to it.
-    for (const auto& name : childNames())
-        removedAll = removeChild (name, depth) && removedAll;
-
-    return removedAll;
 }
 
 bool FolderHandle::removeChild (const juce::String& name, int depth) const
@@ -559,29 +559,6 @@ juce::StringArray FolderHandle::childNames() const
 
     FindClose (search);
     return names;
-}
-
-bool FolderHandle::removeChild (const juce::String& name) const
-{
-    return removeChild (name, 0);
-}
-
-bool FolderHandle::removeContents() const
-{
-    return removeContents (0);
-}
-
-bool FolderHandle::removeContents (int depth) const
-{
-    if (depth > deepestFolder)
-        return false;
-
-    auto removedAll = true;
-
-    for (const auto& name : childNames())
-        removedAll = removeChild (name, depth) && removedAll;
-
-    return removedAll;
 }
 
 bool FolderHandle::removeChild (const juce::String& name, int depth) const
