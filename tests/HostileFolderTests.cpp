@@ -35,13 +35,14 @@ bool own (const juce::File& f, uid_t uid, mode_t mode)
 juce::MemoryBlock bundleArchive()
 {
     juce::ZipFile::Builder builder;
+    const juce::Time time (2024, 0, 1, 12, 0);
     juce::MemoryBlock module (3 << 20);
     juce::Random (1).fillBitsRandomly (module.getData(), module.getSize());
-    builder.addEntry (new juce::MemoryInputStream (module, true), 0, "Item.vst3/Contents/module", {});
-    builder.addEntry (new juce::MemoryInputStream ("about", 5, true), 9, "Item.vst3/Contents/readme", {});
+    builder.addEntry (new juce::MemoryInputStream (module, true), 0, "Item.vst3/Contents/module", time);
+    builder.addEntry (new juce::MemoryInputStream ("about", 5, true), 9, "Item.vst3/Contents/readme", time);
 
     for (int i = 0; i < 40; ++i)
-        builder.addEntry (new juce::MemoryInputStream ("x", 1, true), 9, "Item.vst3/many/f" + juce::String (i), {});
+        builder.addEntry (new juce::MemoryInputStream ("x", 1, true), 9, "Item.vst3/many/f" + juce::String (i), time);
 
     juce::MemoryOutputStream out;
     builder.writeToStream (out, nullptr);

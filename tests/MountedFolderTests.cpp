@@ -185,7 +185,8 @@ juce::MemoryBlock earlierBundle (const juce::MemoryBlock& later)
 
     for (int index = 0; index < zip.getNumEntries(); ++index)
         if (! zip.getEntry (index)->filename.endsWithChar ('\\'))
-            builder.addEntry (new juce::MemoryInputStream ("earlier", 7, true), 9, zip.getEntry (index)->filename, {});
+            builder.addEntry (new juce::MemoryInputStream ("earlier", 7, true), 9, zip.getEntry (index)->filename,
+                              zip.getEntry (index)->fileTime);
 
     juce::MemoryOutputStream out;
     builder.writeToStream (out, nullptr);
