@@ -9,6 +9,10 @@ add_library(PluginManagerCore STATIC
     app/InstallerIdentity.h
     install/ArchiveInstaller.cpp
     install/ArchiveInstaller.h
+    install/ExtractedFile.cpp
+    install/ExtractedFile.h
+    install/FolderHandle.cpp
+    install/FolderHandle.h
     install/InstallPass.cpp
     install/InstallPass.h
     install/InstalledState.cpp

@@ -6,41 +6,17 @@
 
 #include <zlib.h>
 
+#include <cerrno>
+
 #include <array>
 #include <future>
 
 namespace
 {
-bool isPresent (const juce::File& item)
-{
-    return item.exists() || item.isSymbolicLink();
-}
-
-bool removeItem (const juce::File& item)
-{
-    return item.deleteRecursively (false);
-}
-
-// Formats are installed side by side, and their plug-in folders may share the folders
-// on the way to them: at every level, one that another install made a moment ago is
-// as good as one made here.
-bool makeFolder (const juce::File& folder)
-{
-    if (folder.isDirectory())
-        return true;
-
-    const auto parent = folder.getParentDirectory();
-
-    if (parent == folder || ! makeFolder (parent))
-        return false;
-
-    return folder.createDirectory().wasOk() || folder.isDirectory();
-}
-
-// Entry names use backslashes; an entry may only ever land inside the item. The name
-// comes back rebuilt from its parts, with no doubled separators: the framework's path
-// handling loops forever on some names that have them.
-juce::String checkedEntryPath (const juce::String& name, const juce::String& itemName)
+// Entry names use backslashes; an entry may only ever land inside the item. The name's
+// parts come back with empty ones (doubled separators) left out, the item's name first;
+// none when the entry is refused.
+juce::StringArray checkedEntryParts (const juce::String& name, const juce::String& itemName)
 {
     // The framework keeps an entry name's bytes as they are, valid UTF-8 or not.
     const auto* bytes = name.toRawUTF8();
@@ -56,27 +32,24 @@ juce::String checkedEntryPath (const juce::String& name, const juce::String& ite
     auto parts = juce::StringArray::fromTokens (path, "/", {});
     parts.removeEmptyStrings();
 
-    // Names of nothing but dots mean "here" or "up" somewhere, and the framework's path
-    // handling cannot address some of the others once they exist.
+    // Names of nothing but dots mean "here" or "up" somewhere, or are names that tools
+    // and hosts cannot address.
     const auto onlyDots = [] (const juce::String& part) { return part.containsOnly ("."); };
 
     if (parts.isEmpty() || parts[0] != itemName || std::any_of (parts.begin(), parts.end(), onlyDots))
         return {};
 
-    return parts.joinIntoString ("/") + (path.endsWithChar ('/') ? "/" : "");
+    return parts;
 }
 
-bool copyEntry (juce::ZipFile& zip, int index, juce::uint32 expectedCrc, const juce::File& file)
+// Writes one entry's data into a new file; true only when every byte arrived, the
+// count matches the entry's stated size and the CRC the central directory's.
+bool copyEntry (juce::ZipFile& zip, int index, juce::uint32 expectedCrc, ExtractedFile& out)
 {
     const auto* entry = zip.getEntry (index);
     std::unique_ptr<juce::InputStream> in (zip.createStreamForEntry (index));
 
-    if (in == nullptr || ! makeFolder (file.getParentDirectory()))
-        return false;
-
-    juce::FileOutputStream out (file);
-
-    if (out.failedToOpen() || ! out.setPosition (0) || ! out.truncate().wasOk())
+    if (in == nullptr)
         return false;
 
     // Inflating is most of an install's time, so the next block is inflated while the
@@ -115,9 +88,24 @@ bool copyEntry (juce::ZipFile& zip, int index, juce::uint32 expectedCrc, const j
         written += got;
     }
 
-    out.flush();
+    return written == entry->uncompressedSize && (juce::uint32) crc == expectedCrc && out.finish (entry->fileTime);
+}
 
-    return out.getStatus().wasOk() && written == entry->uncompressedSize && (juce::uint32) crc == expectedCrc;
+// The folder that holds an entry, made on the way: every part is a new folder inside
+// the staging folder, opened without following a link.
+FolderHandle folderFor (const FolderHandle& staging, const juce::StringArray& folders)
+{
+    FolderHandle current;
+
+    for (int i = 0; i < folders.size(); ++i)
+    {
+        current = (i == 0 ? staging : current).openChild (folders[i], true);
+
+        if (! current.isOpen())
+            break;
+    }
+
+    return current;
 }
 }  // namespace
 
@@ -136,28 +124,54 @@ juce::File ArchiveInstaller::target() const
     return hasFolder() ? folder.getChildFile (itemName) : juce::File();
 }
 
-juce::File ArchiveInstaller::stagingFolder() const
+juce::String ArchiveInstaller::stagingPrefix() const
 {
-    return hasFolder() ? folder.getChildFile ("." + itemName + ".staging") : juce::File();
+    return "." + itemName + ".staging-";
 }
 
-juce::File ArchiveInstaller::previousItem() const
+juce::Array<juce::File> ArchiveInstaller::leftovers() const
 {
-    return hasFolder() ? folder.getChildFile ("." + itemName + ".previous") : juce::File();
+    juce::Array<juce::File> found;
+    const auto pluginFolder = hasFolder() ? FolderHandle::open (folder, false) : FolderHandle();
+
+    if (pluginFolder.isOpen())
+        for (const auto& name : pluginFolder.childNames())
+            if (FolderHandle::isUniqueChildName (name, stagingPrefix()) && pluginFolder.isPrivateFolder (name))
+                found.add (folder.getChildFile (name));
+
+    return found;
 }
 
 bool ArchiveInstaller::install (const void* archive, size_t size, ArchiveMemory memory) const
 {
-    if (! hasFolder())
+    const auto pluginFolder = hasFolder() ? FolderHandle::open (folder, true) : FolderHandle();
+
+    if (! pluginFolder.isOpen())
         return false;
 
-    removeLeftovers();
+    removeLeftovers (pluginFolder);
 
-    const auto staging = stagingFolder();
-    const auto succeeded = makeFolder (staging) && extract (archive, size, memory, staging)
-                        && swapIntoPlace (staging.getChildFile (itemName));
+    juce::String stagingName;
+    const auto staging = pluginFolder.makeUniqueChild (stagingPrefix(), stagingName);
 
-    removeItem (staging);
+    if (! staging.isOpen())
+        return false;
+
+    // Every file is flushed as it is written; the folders of the new item are flushed
+    // before the swap, and the plug-in folder after it, so the swap and the names it
+    // brings are on disk before success is reported.
+    const auto succeeded =
+        extract (archive, size, memory, staging) && staging.sync (true) && swapIntoPlace (pluginFolder, staging);
+
+    // After a swap, the staging folder holds the earlier item and goes with it. An
+    // earlier item that could not be moved back (its name was taken meanwhile) stays
+    // there for the next clean-up to put back.
+    if (succeeded || staging.kindOf (earlierItemName) == FolderHandle::Kind::missing)
+    {
+        staging.removeContents();
+        pluginFolder.removeEmptyChild (stagingName, staging);
+    }
+
     return succeeded;
 }
 
@@ -166,30 +180,53 @@ bool ArchiveInstaller::uninstall() const
     if (! hasFolder())
         return false;
 
-    removeLeftovers();
-    return removeItem (target());
+    const auto pluginFolder = FolderHandle::open (folder, false);
+
+    // A plug-in folder that is not there holds no item; one behind a link is refused.
+    if (! pluginFolder.isOpen())
+        return errno == ENOENT;
+
+    removeLeftovers (pluginFolder);
+    return pluginFolder.removeChild (itemName) && pluginFolder.sync();
 }
 
 void ArchiveInstaller::removeLeftovers() const
 {
-    if (! hasFolder())
-        return;
+    const auto pluginFolder = hasFolder() ? FolderHandle::open (folder, false) : FolderHandle();
 
-    removeItem (stagingFolder());
+    if (pluginFolder.isOpen())
+        removeLeftovers (pluginFolder);
+}
 
-    const auto previous = previousItem();
+void ArchiveInstaller::removeLeftovers (const FolderHandle& pluginFolder) const
+{
+    for (const auto& name : pluginFolder.childNames())
+    {
+        if (! FolderHandle::isUniqueChildName (name, stagingPrefix()))
+            continue;
 
-    if (! isPresent (previous))
-        return;
+        const auto staging = pluginFolder.openChild (name, false);
 
-    if (! isPresent (target()))
-        previous.moveFileTo (target());
-    else
-        removeItem (previous);
+        // A folder of that name that this program did not make is the owner's business, and
+        // an installed item renamed to it is no leftover.
+        if (! staging.isPrivateFolder())
+            continue;
+
+        // Stopped between moving the earlier item aside and putting the new one in place.
+        if (pluginFolder.kindOf (itemName) == FolderHandle::Kind::missing
+            && staging.kindOf (earlierItemName) != FolderHandle::Kind::missing)
+        {
+            staging.move (earlierItemName, pluginFolder, itemName, FolderHandle::Move::noReplace);
+            pluginFolder.sync();
+        }
+
+        staging.removeContents();
+        pluginFolder.removeEmptyChild (name, staging);
+    }
 }
 
 bool ArchiveInstaller::extract (const void* archive, size_t size, ArchiveMemory memory,
-                                const juce::File& destination) const
+                                const FolderHandle& staging) const
 {
     const auto crcs = ZipCentralDirectory::readCrcs (archive, size);
     juce::ZipFile zip (memory == ArchiveMemory::programImage
@@ -203,48 +240,76 @@ bool ArchiveInstaller::extract (const void* archive, size_t size, ArchiveMemory 
     for (int index = 0; index < zip.getNumEntries(); ++index)
     {
         const auto* entry = zip.getEntry (index);
-        const auto path = checkedEntryPath (entry->filename, itemName);
+        auto parts = checkedEntryParts (entry->filename, itemName);
 
-        if (path.isEmpty() || entry->isSymbolicLink)
+        if (parts.isEmpty() || entry->isSymbolicLink)
             return false;
 
-        const auto file = destination.getChildFile (path);
+        if (entry->filename.endsWithChar ('/') || entry->filename.endsWithChar ('\\'))
+        {
+            if (! folderFor (staging, parts).isOpen())
+                return false;
 
-        if (! file.isAChildOf (destination))
-            return false;
+            continue;
+        }
 
-        const auto ok =
-            path.endsWithChar ('/') ? makeFolder (file) : copyEntry (zip, index, crcs[(size_t) index], file);
+        const auto fileName = parts[parts.size() - 1];
+        parts.remove (parts.size() - 1);
+        const auto holder = folderFor (staging, parts);
+        const auto file = (parts.isEmpty() ? staging : holder).createFile (fileName);
 
-        if (! ok)
+        if (file == nullptr || ! copyEntry (zip, index, crcs[(size_t) index], *file))
             return false;
     }
 
-    return isPresent (destination.getChildFile (itemName));
+    return staging.kindOf (itemName) != FolderHandle::Kind::missing;
 }
 
-bool ArchiveInstaller::swapIntoPlace (const juce::File& staged) const
+bool ArchiveInstaller::swapIntoPlace (const FolderHandle& pluginFolder, const FolderHandle& staging) const
 {
-    const auto current = target();
-    const auto previous = previousItem();
+    using Move = FolderHandle::Move;
+    using Result = FolderHandle::MoveResult;
 
-    // A link that points nowhere is no install worth keeping.
-    if (current.isSymbolicLink() && ! current.exists())
-        current.deleteFile();
+    // Whatever carries the item's name, an earlier install, a stray file or a link,
+    // trades places with the new item in one step; it is then removed with the
+    // staging folder. A failure leaves both where they were.
+    auto result = staging.move (itemName, pluginFolder, itemName, Move::exchange);
 
-    const auto hadEarlier = isPresent (current);
+    // Nothing to trade with: the new item takes the free name, never replacing
+    // whatever may have arrived there meanwhile.
+    if (result == Result::destinationMissing)
+        result = staging.move (itemName, pluginFolder, itemName, Move::noReplace);
 
-    if (hadEarlier && ! current.moveFileTo (previous))
-        return false;
+    if (result == Result::notSupported)
+        result = swapInTwoSteps (pluginFolder, staging);
 
-    if (! staged.moveFileTo (current))
-    {
-        if (hadEarlier)
-            previous.moveFileTo (current);
+    return result == Result::moved && pluginFolder.sync() && staging.sync();
+}
 
-        return false;
-    }
+// Where the file system cannot swap in one step, the earlier item waits inside the
+// staging folder while the new one moves in; a start-up after a power cut in between
+// puts it back (see removeLeftovers).
+FolderHandle::MoveResult ArchiveInstaller::swapInTwoSteps (const FolderHandle& pluginFolder,
+                                                           const FolderHandle& staging) const
+{
+    using Move = FolderHandle::Move;
+    using Result = FolderHandle::MoveResult;
 
-    removeItem (previous);
-    return true;
+    if (pluginFolder.kindOf (itemName) == FolderHandle::Kind::missing)
+        return staging.move (itemName, pluginFolder, itemName, Move::noReplace);
+
+    if (pluginFolder.move (itemName, staging, earlierItemName, Move::noReplace) != Result::moved)
+        return Result::failed;
+
+    // The earlier item's new place is on disk before its name goes to the new one.
+    if (staging.sync() && pluginFolder.sync()
+        && staging.move (itemName, pluginFolder, itemName, Move::noReplace) == Result::moved)
+        return Result::moved;
+
+    if (staging.move (earlierItemName, pluginFolder, itemName, Move::noReplace) == Result::moved)
+        pluginFolder.sync();
+    else
+        staging.removeChild (itemName);
+
+    return Result::failed;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FolderHandle.h"
+
 #include <juce_core/juce_core.h>
 
 // Puts one plug-in item (a bundle folder or a single file) into a plug-in folder
@@ -7,8 +9,15 @@
 // and without touching anything in that folder but the item itself.
 //
 // An install unpacks the whole archive into a staging folder beside the item and
-// checks every byte before the earlier item is swapped out; a failure anywhere
-// leaves the earlier item exactly as it was.
+// checks every byte before the new item and the earlier one trade places in one
+// step; a failure anywhere leaves the earlier item exactly as it was, and a power
+// cut leaves either the whole earlier item or the whole new one.
+//
+// The program runs as root, and a plug-in folder may belong to a user. Everything
+// below the plug-in folder is done through folder handles (see FolderHandle): the
+// folder is opened without following a link on its path, the staging folder has a
+// name nobody can guess and is never one that existed before, and nothing is ever
+// copied, followed or re-resolved by path.
 class ArchiveInstaller final
 {
 public:
@@ -28,17 +37,29 @@ public:
     bool uninstall() const;
 
     // Finishes what an interrupted install left behind: restores the earlier item
-    // when it was swapped out but the new one never arrived, and removes the rest.
+    // when it was moved aside but the new one never arrived, and removes the rest.
     void removeLeftovers() const;
 
     juce::File target() const;
-    juce::File stagingFolder() const;
-    juce::File previousItem() const;
+
+    // Staging folders of this item in the plug-in folder: the name pattern below, a
+    // real folder (not a link), made by this program's user and private to it (0700,
+    // which no installed item is). Anything else that carries such a name is left alone.
+    juce::Array<juce::File> leftovers() const;
+
+    // A staging folder is named stagingPrefix() and 16 random hex digits. Inside it, the
+    // new item has the item's name; where the file system cannot swap two items in
+    // one step, the earlier item waits there under earlierItemName until the new one
+    // is in place.
+    juce::String stagingPrefix() const;
+    static constexpr const char* earlierItemName = ".earlier";
 
 private:
     bool hasFolder() const;
-    bool extract (const void* archive, size_t size, ArchiveMemory, const juce::File& destination) const;
-    bool swapIntoPlace (const juce::File& staged) const;
+    void removeLeftovers (const FolderHandle& pluginFolder) const;
+    bool extract (const void* archive, size_t size, ArchiveMemory, const FolderHandle& staging) const;
+    bool swapIntoPlace (const FolderHandle& pluginFolder, const FolderHandle& staging) const;
+    FolderHandle::MoveResult swapInTwoSteps (const FolderHandle& pluginFolder, const FolderHandle& staging) const;
 
     const juce::File folder;
     const juce::String itemName;

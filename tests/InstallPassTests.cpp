@@ -1,9 +1,13 @@
+#include "helpers/TestArchive.h"
 #include "helpers/TestInstaller.h"
 #include "install/ArchiveInstaller.h"
 
 #include "BinaryData.h"
 
 #include <catch2/catch_test_macros.hpp>
+#include <catch2/generators/catch_generators.hpp>
+
+#include <sys/stat.h>
 
 namespace
 {
@@ -17,19 +21,6 @@ juce::StringArray treeOf (const juce::File& item)
 
     lines.sort (false);
     return lines;
-}
-
-juce::MemoryBlock zipOf (std::initializer_list<std::pair<const char*, const char*>> entries)
-{
-    juce::ZipFile::Builder builder;
-
-    for (const auto& [name, content] : entries)
-        builder.addEntry (new juce::MemoryInputStream (content, strlen (content), true), 9,
-                          juce::String::fromUTF8 (name), juce::Time (2024, 0, 1, 12, 0));
-
-    juce::MemoryOutputStream out;
-    builder.writeToStream (out, nullptr);
-    return out.getMemoryBlock();
 }
 
 bool installFrom (const ArchiveInstaller& installer, const juce::MemoryBlock& archive)
@@ -59,6 +50,29 @@ TEST_CASE ("Installing unpacks each selected format into its folder", "[install]
                    "Glass Tundra Lights.vst3/Plugin.ico " + juce::String (installer.target (0).getChildFile ("Plugin.ico").getSize()),
                    "Glass Tundra Lights.vst3/desktop.ini 80" });
         // clang-format on
+    }
+
+    SECTION ("every file has its archive entry's time")
+    {
+        juce::ZipFile zip (new juce::MemoryInputStream (BinaryData::vst3_zip, (size_t) BinaryData::vst3_zipSize, false),
+                           true);
+        int files = 0;
+
+        for (int index = 0; index < zip.getNumEntries(); ++index)
+        {
+            const auto* entry = zip.getEntry (index);
+            const auto file = installer.folder (0).getChildFile (entry->filename.replaceCharacter ('\\', '/'));
+
+            if (file.existsAsFile())
+            {
+                INFO (entry->filename);
+                ++files;
+                CHECK (file.getLastModificationTime() == entry->fileTime);
+                CHECK (file.getLastAccessTime() == entry->fileTime);
+            }
+        }
+
+        CHECK (files == 4);
     }
 
     SECTION ("the CLAP item is a single file")
@@ -226,6 +240,50 @@ TEST_CASE ("Archives whose entries would leave the item are refused", "[install]
     check ("Item.clap/./x");
 }
 
+TEST_CASE ("Name parts of nothing but dots are refused where the item is a folder", "[install]")
+{
+    // Here only the name check stands in the way: every path still lands in the item.
+    ScratchFolder scratch;
+    const ArchiveInstaller installer (scratch / "VST3", "Item.vst3");
+    REQUIRE (installFrom (installer, zipOf ({ { "Item.vst3/a", "earlier" } })));
+    const auto before = scratch.snapshot();
+
+    for (const auto* entryName : { "Item.vst3/..../x", "Item.vst3/./x", "Item.vst3/../Item.vst3/x" })
+    {
+        INFO (entryName);
+        CHECK_FALSE (installFrom (installer, zipOf ({ { "Item.vst3/a", "new" }, { entryName, "x" } })));
+        CHECK (scratch.snapshot() == before);
+    }
+
+    CHECK (installFrom (installer, zipOf ({ { "Item.vst3/a", "new" }, { "Item.vst3/b/x", "x" } })));
+}
+
+TEST_CASE ("Folders are made 0755 and files 0644 whatever the umask", "[install]")
+{
+    const auto mask = GENERATE (0000, 0077);
+    ScratchFolder scratch;
+    const ArchiveInstaller installer (scratch / "made/on/the/way", "Item.vst3");
+    const auto archive = zipOf ({ { "Item.vst3/a/b", "x" } });
+
+    const auto callers = umask ((mode_t) mask);
+    const auto installed = installer.install (archive.getData(), archive.getSize());
+    umask (callers);
+    REQUIRE (installed);
+
+    const auto modeOf = [&] (const char* path)
+    {
+        struct stat info
+        {};
+        lstat ((scratch / path).getFullPathName().toRawUTF8(), &info);
+        return info.st_mode & 07777;
+    };
+
+    for (const auto* folder : { "made", "made/on/the/way", "made/on/the/way/Item.vst3", "made/on/the/way/Item.vst3/a" })
+        CHECK (modeOf (folder) == 0755);
+
+    CHECK (modeOf ("made/on/the/way/Item.vst3/a/b") == 0644);
+}
+
 TEST_CASE ("Doubled separators and characters beyond ASCII in entry names", "[install]")
 {
     ScratchFolder scratch;
@@ -259,14 +317,24 @@ TEST_CASE ("A corrupt archive leaves the earlier install exactly as it was", "[i
         CHECK_FALSE (installFrom (installer, bad));
     }
 
+    SECTION ("a stated size that does not match what the data inflates to, with a matching CRC")
+    {
+        auto bad = good;
+        auto* statedSize = static_cast<juce::uint8*> (bad.getData()) + bad.getSize() - 22 - 46 - 24 + 24;
+        const auto size = juce::ByteOrder::littleEndianInt (statedSize) + 1;
+
+        for (int byte = 0; byte < 4; ++byte)
+            statedSize[byte] = (juce::uint8) (size >> (8 * byte));
+        CHECK_FALSE (installFrom (installer, bad));
+    }
+
     SECTION ("a truncated archive")
     {
         CHECK_FALSE (installer.install (good.getData(), good.getSize() / 3));
     }
 
     CHECK (ScratchFolder::contentHash (installer.target()) == earlier);
-    CHECK_FALSE (installer.stagingFolder().exists());
-    CHECK_FALSE (installer.previousItem().exists());
+    CHECK (installer.leftovers().isEmpty());
 }
 
 TEST_CASE ("Leftovers of an interrupted install are put right at the next start", "[install]")
@@ -277,22 +345,46 @@ TEST_CASE ("Leftovers of an interrupted install are put right at the next start"
 
     const ArchiveInstaller clap (installer.folder (1), "Glass Tundra Lights.clap");
     const auto earlier = ScratchFolder::contentHash (installer.target (1));
+    const auto staging = installer.folder (1).getChildFile (clap.stagingPrefix() + "0123456789abcdef");
 
     SECTION ("stopped while unpacking: the staging folder goes")
     {
-        REQUIRE (ScratchFolder::write (clap.stagingFolder().getChildFile ("Glass Tundra Lights.clap"), "half"));
+        REQUIRE (ScratchFolder::write (staging.getChildFile ("Glass Tundra Lights.clap"), "half"));
     }
 
     SECTION ("stopped between taking the earlier item away and putting the new one in place")
     {
-        REQUIRE (installer.target (1).moveFileTo (clap.previousItem()));
-        REQUIRE (ScratchFolder::write (clap.stagingFolder().getChildFile ("Glass Tundra Lights.clap"), "whole"));
+        REQUIRE (staging.createDirectory());
+        REQUIRE (installer.target (1).moveFileTo (staging.getChildFile (ArchiveInstaller::earlierItemName)));
+        REQUIRE (ScratchFolder::write (staging.getChildFile ("Glass Tundra Lights.clap"), "whole"));
     }
 
+    // As the installer makes them: private to their owner.
+    REQUIRE (chmod (staging.getFullPathName().toRawUTF8(), 0700) == 0);
+    REQUIRE (clap.leftovers().size() == 1);
     installer.screen = nullptr;
     installer.start();
 
     CHECK (ScratchFolder::contentHash (installer.target (1)) == earlier);
-    CHECK_FALSE (clap.stagingFolder().exists());
-    CHECK_FALSE (clap.previousItem().exists());
+    CHECK (clap.leftovers().isEmpty());
+    CHECK (installer.folder (1).getNumberOfChildFiles (juce::File::findFilesAndDirectories) == 1);
+}
+
+TEST_CASE ("The clean-up takes only folders it made itself", "[install]")
+{
+    // Named like staging folders: a link, and a folder that is not private (an installed
+    // item renamed, say). Both stay, as does what the link leads to.
+    ScratchFolder scratch;
+    const ArchiveInstaller installer (scratch / "VST3", "Item.vst3");
+    const auto folder = scratch / "VST3";
+    REQUIRE (
+        ScratchFolder::write (folder.getChildFile (installer.stagingPrefix() + "0123456789abcdef/Item.vst3/a"), "a"));
+    REQUIRE (ScratchFolder::write (scratch / "elsewhere/Item.vst3/b", "b"));
+    REQUIRE ((scratch / "elsewhere")
+                 .createSymbolicLink (folder.getChildFile (installer.stagingPrefix() + "fedcba9876543210"), true));
+    const auto before = scratch.snapshot();
+
+    CHECK (installer.leftovers().isEmpty());
+    installer.removeLeftovers();
+    CHECK (scratch.snapshot() == before);
 }

@@ -1,0 +1,159 @@
+// A user who owns a plug-in folder races the installer from an ordinary account with
+// four attacks; root-only files outside the folder must come through untouched.
+// Runs as root in a private mount namespace (see tests/CMakeLists.txt).
+#include "helpers/KilledOnExit.h"
+#include "helpers/Mounts.h"
+#include "helpers/ScratchFolder.h"
+#include "install/ArchiveInstaller.h"
+
+#include <catch2/catch_test_macros.hpp>
+#include <catch2/generators/catch_generators.hpp>
+
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace
+{
+uid_t unusedUid()
+{
+    uid_t uid = 42000;
+
+    while (getpwuid (uid) != nullptr)
+        ++uid;
+
+    return uid;
+}
+
+bool own (const juce::File& f, uid_t uid, mode_t mode)
+{
+    return lchown (f.getFullPathName().toRawUTF8(), uid, uid) == 0
+        && chmod (f.getFullPathName().toRawUTF8(), mode) == 0;
+}
+
+// A bundle worth racing: a module of a few MB and a folder of many small files.
+juce::MemoryBlock bundleArchive()
+{
+    juce::ZipFile::Builder builder;
+    const juce::Time time (2024, 0, 1, 12, 0);
+    juce::MemoryBlock module (3 << 20);
+    juce::Random (1).fillBitsRandomly (module.getData(), module.getSize());
+    builder.addEntry (new juce::MemoryInputStream (module, true), 0, "Item.vst3/Contents/module", time);
+    builder.addEntry (new juce::MemoryInputStream ("about", 5, true), 9, "Item.vst3/Contents/readme", time);
+
+    for (int i = 0; i < 40; ++i)
+        builder.addEntry (new juce::MemoryInputStream ("x", 1, true), 9, "Item.vst3/many/f" + juce::String (i), time);
+
+    juce::MemoryOutputStream out;
+    builder.writeToStream (out, nullptr);
+    return out.getMemoryBlock();
+}
+
+// Each victim's content, owner and mode.
+juce::StringArray victimState (const juce::File& victims)
+{
+    juce::StringArray lines;
+
+    for (const auto& entry : juce::RangedDirectoryIterator (victims, true, "*", juce::File::findFilesAndDirectories,
+                                                            juce::File::FollowSymlinks::no))
+    {
+        struct stat info
+        {};
+        lstat (entry.getFile().getFullPathName().toRawUTF8(), &info);
+        lines.add (entry.getFile().getRelativePathFrom (victims) + " " + juce::String (info.st_uid) + " "
+                   + juce::String::formatted ("%o", (unsigned) (info.st_mode & 07777)) + " "
+                   + (S_ISREG (info.st_mode) ? ScratchFolder::contentHash (entry.getFile()) : juce::String()));
+    }
+
+    lines.sort (false);
+    return lines;
+}
+
+// Whether the secret's text turned up in any file the user can reach.
+bool secretLeaked (const juce::File& folder, const juce::String& secret)
+{
+    for (const auto& entry :
+         juce::RangedDirectoryIterator (folder, true, "*", juce::File::findFiles, juce::File::FollowSymlinks::no))
+        if (! entry.getFile().isSymbolicLink() && entry.getFile().loadFileAsString().contains (secret))
+            return true;
+
+    return false;
+}
+}  // namespace
+
+TEST_CASE ("A user who owns the plug-in folder gains nothing over root", "[hostile]")
+{
+    Mounts::require();
+
+    const auto attack =
+        GENERATE (as<juce::String> {}, "staging-link", "deletion-link", "prefilled-rename", "path-link");
+    INFO ("attack: " << attack);
+
+    ScratchFolder scratch;
+    const auto uid = unusedUid();
+    REQUIRE (chmod (scratch.folder.getFullPathName().toRawUTF8(), 0755) == 0);
+
+    // The user's side: a plug-in folder whose whole path below the scratch is theirs,
+    // and a folder of theirs on another file system.
+    const auto home = scratch / "home";
+    const auto plugins = home.getChildFile ("a/plugins");
+    REQUIRE (plugins.createDirectory());
+
+    for (const auto& folder : { home, home.getChildFile ("a"), plugins })
+        REQUIRE (own (folder, uid, 0755));
+
+    const auto other = scratch / "other";
+    REQUIRE (other.createDirectory());
+    REQUIRE (Mounts::run ("mount -t tmpfs -o size=16m,mode=0755,uid=" + juce::String (uid) + " tmpfs "
+                          + Mounts::quoted (other)));
+
+    // Root's side: files only root may read, change or delete, some named like what
+    // the installer works on.
+    const auto victims = scratch / "victim";
+    const juce::String secret ("root secret 7f3a");
+
+    for (const auto& [path, text] : std::initializer_list<std::pair<const char*, juce::String>> {
+             { "secret", secret }, { "overwrite", "root data" }, { "plugins/Item.vst3/keep", "root's own item" } })
+        REQUIRE (ScratchFolder::write (victims.getChildFile (path), text));
+
+    for (int i = 0; i < 10; ++i)
+        REQUIRE (ScratchFolder::write (victims.getChildFile ("tree/f" + juce::String (i)), "root file"));
+
+    for (const auto& entry : juce::RangedDirectoryIterator (victims, true, "*", juce::File::findFiles))
+        REQUIRE (own (entry.getFile(), 0, 0600));
+
+    const auto before = victimState (victims);
+    const auto archive = bundleArchive();
+    const ArchiveInstaller installer (plugins, "Item.vst3");
+
+    juce::ChildProcess adversary;
+    const KilledOnExit guard { adversary };
+    REQUIRE (adversary.start (
+        juce::StringArray { TEST_ADVERSARY, juce::String (uid), attack, scratch.folder.getFullPathName(), "30" }));
+
+    // Install, uninstall and the start-up clean-up, round after round, while the
+    // user attacks; whether each succeeds is up to the user.
+    const auto deadline = juce::Time::getMillisecondCounter() + 6000;
+    int rounds = 0;
+
+    for (; rounds < 60 && juce::Time::getMillisecondCounter() < deadline; ++rounds)
+    {
+        installer.install (archive.getData(), archive.getSize());
+        installer.uninstall();
+        installer.install (archive.getData(), archive.getSize());
+        installer.removeLeftovers();
+    }
+
+    REQUIRE (ScratchFolder::write (scratch / "stop", {}));
+    REQUIRE (adversary.waitForProcessToFinish (10000));
+    const auto said = adversary.readAllProcessOutput();
+    INFO (said << rounds << " rounds");
+
+    CHECK (adversary.getExitCode() == 0);
+    CHECK (said.contains ("control: denied"));
+    CHECK (victimState (victims) == before);
+    CHECK_FALSE (secretLeaked (home, secret));
+    CHECK_FALSE (secretLeaked (other, secret));
+
+    Mounts::run ("umount " + Mounts::quoted (other));
+}
