@@ -4,6 +4,15 @@
 #include "app/InstallerIdentity.h"
 #include "main_screen/MainComponent.h"
 
+#if ! JUCE_WINDOWS
+# include <sys/stat.h>
+
+// The program runs as root: whatever umask its caller had, the folders and files it makes
+// are never writable by anyone else. Set while the program loads, so that every way of
+// starting it has the mask before any file is made.
+[[maybe_unused]] static const auto callersFileModeMask = ::umask (022);
+#endif
+
 class td_installerApplication final : public juce::JUCEApplication
 {
 public:
@@ -69,9 +78,19 @@ public:
                 return;
             }
 
-            // The side the user dragged is the one that moved away from the last square.
-            const auto side =
+            // The side the user dragged is the one that moved away from the last square;
+            // a maximise or a drag past the screen's edge gets the largest square that fits.
+            const auto dragged =
                 std::abs (getHeight() - lastSide) > std::abs (getWidth() - lastSide) ? getHeight() : getWidth();
+            const auto fitting = largestFittingSide();
+            const auto side = juce::jmin (dragged, fitting);
+
+            // The window manager reads the largest size from the window's hints, which JUCE
+            // writes from the constrainer less the frame; a maximised window keeps to it.
+            if (fitting != std::numeric_limits<int>::max())
+                getConstrainer()->setMaximumSize (fitting + frameSize().getLeftAndRight(),
+                                                  fitting + frameSize().getTopAndBottom());
+
             juce::Component::SafePointer<MainWindow> window (this);
             juce::MessageManager::callAsync (
                 [window, side]
@@ -79,6 +98,28 @@ public:
                     if (window != nullptr)
                         window->setSize (side, side);
                 });
+        }
+
+        // The side of the largest square content area whose frame fits the user area
+        // (the screen less panels and docks) of the display the window is on.
+        int largestFittingSide() const
+        {
+            const auto* display = juce::Desktop::getInstance().getDisplays().getDisplayForRect (getScreenBounds());
+
+            if (display == nullptr)
+                return std::numeric_limits<int>::max();
+
+            return juce::jmax (1, juce::jmin (display->userArea.getWidth() - frameSize().getLeftAndRight(),
+                                              display->userArea.getHeight() - frameSize().getTopAndBottom()));
+        }
+
+        juce::BorderSize<int> frameSize() const
+        {
+            if (auto* peer = getPeer())
+                if (const auto frame = peer->getFrameSizeIfPresent())
+                    return *frame;
+
+            return {};
         }
 
     private:
