@@ -27,11 +27,7 @@ check "a resize that mostly changes the height ends square on the height" size_b
 
 # A maximise (openbox: a double-click on the title bar) squares the window to the largest
 # side that fits the 1600 by 1200 screen, frame and all, and paints all of it.
-double_click_title() {
-    eval "$(xwininfo -id "$window" | awk '/Absolute upper-left X/ { print "left=" $4 } /Absolute upper-left Y/ { print "top=" $4 }')"
-    xdotool mousemove $((left + 100)) $((top - 8))
-    xdotool click --repeat 2 --delay 80 1
-}
+double_click_title() { point_at_title_bar && xdotool click --repeat 2 --delay 80 1; }
 # True when the window is square, at least min pixels a side, and inside the screen.
 square_on_screen() {
     local geometry

@@ -160,11 +160,21 @@ wait_idle() {
     return 1
 }
 
-# Gives the window the keyboard focus, which openbox's Alt+F4 acts on.
+# Moves the real pointer onto the title bar that the window manager draws above the content.
+point_at_title_bar() {
+    local left top
+    eval "$(xwininfo -id "$window" | awk '/Absolute upper-left X/ { print "left=" $4 } /Absolute upper-left Y/ { print "top=" $4 }')"
+    xdotool mousemove $((left + 100)) $((top - 8))
+}
+
+# Gives the window the keyboard focus, which openbox's Alt+F4 acts on: asked for through
+# the window manager, and where that does not take, as a user does, by a click on the
+# title bar.
 focus_window() {
-    for _ in $(seq 50); do
+    for attempt in $(seq 50); do
         timeout 2 xdotool windowactivate --sync "$window" >/dev/null 2>&1 || true
         [ "$(xdotool getactivewindow 2>/dev/null)" = "$window" ] && return 0
+        [ $((attempt % 10)) = 0 ] && point_at_title_bar && xdotool click 1
         sleep 0.1
     done
     return 1
@@ -172,13 +182,14 @@ focus_window() {
 
 # What the program and its window were doing, for a failure message.
 describe_app() {
-    local stat
-    stat=$(cat "/proc/$app_pid/stat" 2>/dev/null) || { echo "the process has ended"; return; }
+    local stat wm="not running"
+    kill -0 "$(cat "/tmp/plugin-manager-display-${DISPLAY#:}/openbox.pid" 2>/dev/null)" 2>/dev/null && wm=running
+    stat=$(cat "/proc/$app_pid/stat" 2>/dev/null) || { echo "the process has ended (the window manager is $wm)"; return; }
     echo "the process is in state $(awk '{ print $3 }' <<<"$stat") with $(cpu_ticks) ticks of CPU used," \
         "waiting in $(cat "/proc/$app_pid/wchan" 2>/dev/null || echo '?');" \
         "its window is $(xwininfo -id "$window" 2>/dev/null | awk '/Map State:/ { print $3 }' || echo gone)" \
         "at $(window_size 2>/dev/null), and the focused window is $(xdotool getactivewindow 2>/dev/null || echo none)" \
-        "(the program's is $window); its last output: $(tail -n 3 "$scratch/app.log" | tr '\n' ' ')"
+        "(the program's is $window), the window manager is $wm; its last output: $(tail -n 3 "$scratch/app.log" | tr '\n' ' ')"
 }
 
 # Closes the window as a user does and leaves the process's exit status in exit_status.
