@@ -3,7 +3,10 @@
 #include <iostream>
 
 #if JUCE_LINUX || JUCE_BSD
+# include <climits>
 # include <cstdlib>
+# include <pwd.h>
+# include <sys/stat.h>
 # include <sys/wait.h>
 # include <unistd.h>
 #endif
@@ -22,6 +25,25 @@ juce::String Elevation::refusalMessage()
            "run it as root or allow the elevation prompt.";
 }
 
+juce::StringArray Elevation::relaunchCommand (const juce::String& pkexec, const juce::String& program,
+                                              const juce::String& display, const juce::String& xauthority,
+                                              const juce::String& home)
+{
+    // env takes a word holding '=' for a setting, not for the program to run.
+    if (! program.startsWithChar ('/') || program.containsChar ('='))
+        return {};
+
+    juce::StringArray command { pkexec, "/usr/bin/env", "DISPLAY=" + display };
+
+    if (xauthority.isNotEmpty())
+        command.add ("XAUTHORITY=" + xauthority);
+    else if (home.isNotEmpty())
+        command.add ("XAUTHORITY=" + home.trimCharactersAtEnd ("/") + "/.Xauthority");
+
+    command.add (program);
+    return command;
+}
+
 #if JUCE_LINUX || JUCE_BSD
 namespace
 {
@@ -29,6 +51,15 @@ juce::String environmentValue (const char* name)
 {
     const auto* value = std::getenv (name);
     return value != nullptr ? juce::String (value) : juce::String();
+}
+
+juce::String userHome()
+{
+    if (auto home = environmentValue ("HOME"); home.isNotEmpty())
+        return home;
+
+    const auto* entry = getpwuid (getuid());
+    return entry != nullptr && entry->pw_dir != nullptr ? juce::String::fromUTF8 (entry->pw_dir) : juce::String();
 }
 
 juce::File findPkexec()
@@ -40,22 +71,85 @@ juce::File findPkexec()
     return {};
 }
 
-// pkexec clears the environment, so the display has to be handed over explicitly.
+// The prompt asks an administrator to run one file as root; that file has to be this
+// program, and nobody but root may be able to change it between the prompt and the start.
 int relaunchThroughPkexec (const juce::File& pkexec)
 {
-    const auto self = juce::File::getSpecialLocation (juce::File::currentExecutableFile).getFullPathName();
-    juce::StringArray arguments { pkexec.getFullPathName(), "env", "DISPLAY=" + environmentValue ("DISPLAY"),
-                                  "XAUTHORITY=" + environmentValue ("XAUTHORITY"), self };
+    const auto program = Elevation::runningProgram();
 
+    if (program == juce::File() || Elevation::changeableByNonRoot (program))
+    {
+        std::cerr << Elevation::unsafeProgramMessage (program) << std::endl;
+        return 1;
+    }
+
+    const auto command =
+        Elevation::relaunchCommand (pkexec.getFullPathName(), program.getFullPathName(), environmentValue ("DISPLAY"),
+                                    environmentValue ("XAUTHORITY"), userHome());
     juce::ChildProcess child;
 
-    if (! child.start (arguments, 0))
+    if (command.isEmpty() || ! child.start (command, 0))
         return -1;
 
     child.waitForProcessToFinish (-1);
     return (int) child.getExitCode();
 }
 }  // namespace
+
+juce::File Elevation::runningProgram()
+{
+    char target[PATH_MAX];
+    const auto length = readlink ("/proc/self/exe", target, sizeof target);
+
+    if (length <= 0 || (size_t) length >= sizeof target)
+        return {};
+
+    const auto path = juce::String::fromUTF8 (target, (int) length);
+
+    // A removed or replaced file leaves the link naming something else, or nothing.
+    struct stat running
+    {
+    }, named {};
+
+    if (stat ("/proc/self/exe", &running) != 0 || stat (path.toRawUTF8(), &named) != 0 || running.st_dev != named.st_dev
+        || running.st_ino != named.st_ino)
+        return {};
+
+    return juce::File (path);
+}
+
+bool Elevation::changeableByNonRoot (const juce::File& file)
+{
+    if (! file.getFullPathName().startsWithChar ('/'))
+        return true;
+
+    for (auto item = file;; item = item.getParentDirectory())
+    {
+        struct stat info
+        {};
+
+        if (lstat (item.getFullPathName().toRawUTF8(), &info) != 0 || S_ISLNK (info.st_mode) || info.st_uid != 0)
+            return true;
+
+        const auto othersMayWrite =
+            (info.st_mode & S_IWOTH) != 0 || ((info.st_mode & S_IWGRP) != 0 && info.st_gid != 0);
+        const auto keepsRootsEntries = S_ISDIR (info.st_mode) && (info.st_mode & S_ISVTX) != 0;
+
+        if (othersMayWrite && ! keepsRootsEntries)
+            return true;
+
+        if (item.isRoot())
+            return false;
+    }
+}
+
+juce::String Elevation::unsafeProgramMessage (const juce::File& program)
+{
+    return "td_installer does not ask for root rights for "
+         + (program == juce::File() ? juce::String ("a program file that has been removed or replaced")
+                                    : "\"" + program.getFullPathName() + "\"")
+         + ": a user other than root could change it. Run it from a folder only root can write, or as root.";
+}
 
 bool Elevation::ensurePrivileges (int& exitCode)
 {

@@ -92,9 +92,19 @@ public:
                 return;
             }
 
-            // The side the user dragged is the one that moved away from the last square.
-            const auto side =
+            // The side the user dragged is the one that moved away from the last square;
+            // a maximise or a drag past the screen's edge gets the largest square that fits.
+            const auto dragged =
                 std::abs (getHeight() - lastSide) > std::abs (getWidth() - lastSide) ? getHeight() : getWidth();
+            const auto fitting = largestFittingSide();
+            const auto side = juce::jmin (dragged, fitting);
+
+            // The window manager reads the largest size from the window's hints, which JUCE
+            // writes from the constrainer less the frame; a maximised window keeps to it.
+            if (fitting != std::numeric_limits<int>::max())
+                getConstrainer()->setMaximumSize (fitting + frameSize().getLeftAndRight(),
+                                                  fitting + frameSize().getTopAndBottom());
+
             juce::Component::SafePointer<MainWindow> window (this);
             juce::MessageManager::callAsync (
                 [window, side]
@@ -102,6 +112,28 @@ public:
                     if (window != nullptr)
                         window->setSize (side, side);
                 });
+        }
+
+        // The side of the largest square content area whose frame fits the user area
+        // (the screen less panels and docks) of the display the window is on.
+        int largestFittingSide() const
+        {
+            const auto* display = juce::Desktop::getInstance().getDisplays().getDisplayForRect (getScreenBounds());
+
+            if (display == nullptr)
+                return std::numeric_limits<int>::max();
+
+            return juce::jmax (1, juce::jmin (display->userArea.getWidth() - frameSize().getLeftAndRight(),
+                                              display->userArea.getHeight() - frameSize().getTopAndBottom()));
+        }
+
+        juce::BorderSize<int> frameSize() const
+        {
+            if (auto* peer = getPeer())
+                if (const auto frame = peer->getFrameSizeIfPresent())
+                    return *frame;
+
+            return {};
         }
 
     private:
@@ -147,7 +179,8 @@ JUCE_MAIN_FUNCTION
 #else
 int main (int argc, char* argv[])
 {
-    // Whatever the caller's umask, what root creates is not writable by others.
+    // The program runs as root: whatever umask its caller had, the folders and files it
+    // makes are never writable by anyone else, on every way of starting it.
     ::umask (022);
 
     if (argc > 1)

@@ -2,5 +2,6 @@
 
 #include <juce_core/juce_core.h>
 
-// The licence text shown on the licence page, which the user must accept before installing.
+// The licence text shown on the licence page. The page only shows it: nothing asks the
+// user to accept it, and installing does not wait for it.
 extern const juce::String eulaText;

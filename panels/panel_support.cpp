@@ -8,6 +8,8 @@
 
 const juce::String panel_support::discordInvitation { "https://discord.gg/tovindrift" };
 const juce::String panel_support::supportAddress { "support@tovindrift.com" };
+const juce::String panel_support::rightsNotice { juce::CharPointer_UTF8 (
+    "\xc2\xa9 2025 Tovin Drift, Inc. All rights reserved.") };
 
 namespace
 {
@@ -77,6 +79,12 @@ void panel_support::paint (juce::Graphics& g)
                       { juce::roundToInt (10.0f * u), juce::roundToInt (57.0f * u + 8.0f * u),
                         juce::roundToInt (80.0f * u), juce::roundToInt (30.0f * u) },
                       juce::Justification::topLeft, 20);
+
+    // The last line of the page, below the about text's whole area, ending 1u above the page's edge.
+    g.setColour (paletteWarmGrey.withAlpha (0.5f));
+    g.setFont (3.0f * u);
+    g.drawText (rightsNotice, juce::Rectangle<float> (10.0f * u, 95.0f * u, 80.0f * u, 4.0f * u),
+                juce::Justification::centredLeft, true);
 }
 
 void panel_support::paintHeading (juce::Graphics& g, const juce::String& text, float y, float height) const

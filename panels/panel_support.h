@@ -18,6 +18,7 @@ public:
 
     static const juce::String discordInvitation;
     static const juce::String supportAddress;
+    static const juce::String rightsNotice;
 
     float unit = 9.0f;
     juce::File settingsFolder;

@@ -15,6 +15,32 @@ juce::Image renderAlone (juce::Component& panel)
     panel.setBounds (0, 0, 1000, 1000);
     return ImageProbe::render (panel);
 }
+
+// The smallest rectangle holding every pixel of the area that is not the background.
+juce::Rectangle<int> paintedBounds (const juce::Image& image, juce::Rectangle<int> area, juce::Colour background)
+{
+    juce::Rectangle<int> painted;
+
+    for (int y = area.getY(); y < area.getBottom(); ++y)
+        for (int x = area.getX(); x < area.getRight(); ++x)
+            if (ImageProbe::pixel (image, x, y) != background)
+                painted = painted.isEmpty() ? juce::Rectangle<int> (x, y, 1, 1) : painted.getUnion ({ x, y, 1, 1 });
+
+    return painted;
+}
+
+// The lightest pixel of an area, by its red channel: where a text's strokes cover it fully.
+juce::Point<int> lightestPixel (const juce::Image& image, juce::Rectangle<int> area)
+{
+    auto result = area.getPosition();
+
+    for (int y = area.getY(); y < area.getBottom(); ++y)
+        for (int x = area.getX(); x < area.getRight(); ++x)
+            if (ImageProbe::pixel (image, x, y).getRed() > ImageProbe::pixel (image, result.x, result.y).getRed())
+                result = { x, y };
+
+    return result;
+}
 }  // namespace
 
 TEST_CASE ("The result notice", "[panels]")
@@ -174,6 +200,39 @@ TEST_CASE ("The support page", "[panels]")
             ImageProbe::near (image, 63, 120, ImageProbe::over (paletteNearBlack, paletteWarmGrey.withAlpha (0.5f))));
         CHECK (
             ImageProbe::near (image, 63, 240, ImageProbe::over (paletteNearBlack, paletteWarmGrey.withAlpha (0.5f))));
+    }
+
+    SECTION ("the rights line: half-transparent warm grey below the about text, inside the page at every width")
+    {
+        for (const auto width : { 600, 240, 1200 })
+        {
+            INFO ("page width " << width);
+            screen.setSize (width, width);
+            const auto image = ImageProbe::render (*page);
+            ImageProbe::save (image, "support_page_" + juce::String (width));
+
+            const auto u = (float) width / 100.0f;
+            const auto about = paintedBounds (
+                image, { 0, juce::roundToInt (65.0f * u), width, juce::roundToInt (30.0f * u) }, paletteNearBlack);
+            const auto rights =
+                paintedBounds (image, { 0, juce::roundToInt (95.0f * u), width, width - juce::roundToInt (95.0f * u) },
+                               paletteNearBlack);
+
+            REQUIRE_FALSE (rights.isEmpty());
+            CHECK (about.getBottom() < rights.getY());
+            CHECK (rights.getX() >= juce::roundToInt (10.0f * u) - 1);
+            CHECK (rights.getRight() < juce::roundToInt (90.0f * u));
+            CHECK (rights.getBottom() < width - juce::roundToInt (u));
+            CHECK (rights.getWidth() > juce::roundToInt (40.0f * u));
+
+            // Large enough, the strokes cover whole pixels and show the shade itself; smaller, never more.
+            const auto halfGrey = ImageProbe::over (paletteNearBlack, paletteWarmGrey.withAlpha (0.5f));
+            const auto lightest = lightestPixel (image, rights);
+            CHECK ((int) ImageProbe::pixel (image, lightest.x, lightest.y).getRed() <= (int) halfGrey.getRed() + 3);
+
+            if (width == 1200)
+                CHECK (ImageProbe::near (image, lightest.x, lightest.y, halfGrey));
+        }
     }
 
     SECTION ("only the close mark closes it")

@@ -1,5 +1,6 @@
 #include "install/PluginFormats.h"
 #include "helpers/TestInstaller.h"
+#include "install/SettingsFile.h"
 
 #include <catch2/catch_test_macros.hpp>
 
@@ -106,6 +107,23 @@ TEST_CASE ("An existing settings file decides the plug-in folders", "[settings]"
         writeSettings (scratch, "<Plugin_Manager_Settings VST3_Path=\"" + mine + "//v/\"/>");
         installer.start();
         CHECK (installer.folder (0).getFullPathName() == mine + "/v");
+    }
+
+    SECTION ("a network path keeps the pair of separators that opens it; a doubled one inside collapses")
+    {
+        // Read from the text alone: a started installer would create the folder.
+        const auto readVst3 = [] (const juce::String& path)
+        {
+            const auto content = "<Plugin_Manager_Settings VST3_Path=\"" + path + "\"/>";
+            const auto folders = SettingsFile::readFolders ({ content.toRawUTF8(), content.getNumBytesAsUTF8() });
+            REQUIRE (folders.has_value());
+            return (*folders)[0].getFullPathName();
+        };
+
+        CHECK (readVst3 ("//server/share//VST3") == "//server/share/VST3");
+#if JUCE_WINDOWS
+        CHECK (readVst3 ("\\\\server\\share\\\\VST3") == "\\\\server\\share\\VST3");
+#endif
     }
 
     SECTION ("an attribute name in another case is not recognised")

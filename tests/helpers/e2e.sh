@@ -111,7 +111,6 @@ region_differs() {
     ! cmp -s <(convert "$1" -crop "$geometry" rgb:-) <(convert "$2" -crop "$geometry" rgb:-)
 }
 
-# Closes the window as a user does and leaves the process's exit status in exit_status.
 region_same() { ! region_differs "$@"; }
 
 # Checks that a region of the window comes to differ from an earlier screenshot,
@@ -138,11 +137,68 @@ see() {
     fail "$what"
 }
 
+# CPU time the program has used so far, in clock ticks.
+cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$app_pid/stat" 2>/dev/null; }
+
+# Waits (up to 30 s) until the program has used no CPU for half a second: it has
+# handled every event so far, painted, and finished any fade, so a key now reaches a
+# program that waits for it.
+wait_idle() {
+    local last now quiet=0
+    last=$(cpu_ticks) || return 1
+    for _ in $(seq 300); do
+        sleep 0.1
+        now=$(cpu_ticks) || return 1
+        if [ "$now" = "$last" ]; then
+            quiet=$((quiet + 1))
+            [ "$quiet" -ge 5 ] && return 0
+        else
+            quiet=0
+        fi
+        last=$now
+    done
+    return 1
+}
+
+# Moves the real pointer onto the title bar that the window manager draws above the content.
+point_at_title_bar() {
+    local left top
+    eval "$(xwininfo -id "$window" | awk '/Absolute upper-left X/ { print "left=" $4 } /Absolute upper-left Y/ { print "top=" $4 }')"
+    xdotool mousemove $((left + 100)) $((top - 8))
+}
+
+# Gives the window the keyboard focus, which openbox's Alt+F4 acts on: asked for through
+# the window manager, and where that does not take, as a user does, by a click on the
+# title bar.
+focus_window() {
+    for attempt in $(seq 50); do
+        timeout 2 xdotool windowactivate --sync "$window" >/dev/null 2>&1 || true
+        [ "$(xdotool getactivewindow 2>/dev/null)" = "$window" ] && return 0
+        [ $((attempt % 10)) = 0 ] && point_at_title_bar && xdotool click 1
+        sleep 0.1
+    done
+    return 1
+}
+
+# What the program and its window were doing, for a failure message.
+describe_app() {
+    local stat wm="not running"
+    kill -0 "$(cat "/tmp/plugin-manager-display-${DISPLAY#:}/openbox.pid" 2>/dev/null)" 2>/dev/null && wm=running
+    stat=$(cat "/proc/$app_pid/stat" 2>/dev/null) || { echo "the process has ended (the window manager is $wm)"; return; }
+    echo "the process is in state $(awk '{ print $3 }' <<<"$stat") with $(cpu_ticks) ticks of CPU used," \
+        "waiting in $(cat "/proc/$app_pid/wchan" 2>/dev/null || echo '?');" \
+        "its window is $(xwininfo -id "$window" 2>/dev/null | awk '/Map State:/ { print $3 }' || echo gone)" \
+        "at $(window_size 2>/dev/null), and the focused window is $(xdotool getactivewindow 2>/dev/null || echo none)" \
+        "(the program's is $window), the window manager is $wm; its last output: $(tail -n 3 "$scratch/app.log" | tr '\n' ' ')"
+}
+
+# Closes the window as a user does and leaves the process's exit status in exit_status.
 close_window() {
-    xdotool windowactivate --sync "$window" >/dev/null 2>&1 || true
+    wait_idle || fail "the program was still busy before closing: $(describe_app)"
+    focus_window || fail "the window did not take the focus for Alt+F4: $(describe_app)"
     xdotool key alt+F4
     exit_status=0
-    timeout 20 tail --pid="$app_pid" -f /dev/null || fail "the process did not end"
+    timeout 20 tail --pid="$app_pid" -f /dev/null || fail "the process did not end within 20 s of Alt+F4: $(describe_app)"
     wait "$app_pid" || exit_status=$?
     app_pid=
 }
