@@ -38,11 +38,9 @@ juce::String MainComponent::installedVersion (int formatIndex) const
     if (source.isDirectory())
         return {};
 
-#if JUCE_WINDOWS
-    return source.getVersion();
-#else
+    // On Windows too: the system's own version functions trust the sizes and offsets a
+    // damaged module claims (Wine's crash on some), and read the same on sound modules.
     return PeVersionReader::readFileVersion (source);
-#endif
 }
 
 juce::String MainComponent::statusText (int formatIndex) const

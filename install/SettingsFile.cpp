@@ -4,6 +4,10 @@
 #include "TextDecoding.h"
 #include "main_screen/MainComponent.h"
 
+#if JUCE_WINDOWS
+# include "platform/windows/WindowsPlatform.h"
+#endif
+
 namespace
 {
 const juce::String importantNote {
@@ -86,6 +90,13 @@ void MainComponent::loadOrCreateSettings()
 {
     settingsFolder = applicationDataFolder.getChildFile ("Tovin Drift");
     const auto settingsFile = settingsFolder.getChildFile (SettingsFile::fileName);
+
+#if JUCE_WINDOWS
+    // Made, or taken over, so that only administrators and SYSTEM may write it; one that
+    // cannot be (a link in its place) is not used, and the defaults stay in force.
+    if (! WindowsPlatform::createMakerFolder (settingsFolder.getFullPathName().toStdString()))
+        return;
+#endif
 
     if (settingsFile.existsAsFile())
     {

@@ -16,6 +16,7 @@ packages=(
     xvfb openbox xdotool x11-utils imagemagick
     binutils-mingw-w64-x86-64
     clang libclang-rt-14-dev clang-format
+    g++-mingw-w64-x86-64-posix wine wine64
 )
 
 missing=()
