@@ -72,7 +72,9 @@ UniqueHandle openOwnDirectory (const std::wstring& path, DWORD access)
     return folder;
 }
 
-constexpr DWORD maxVersionBlockSize = 0x10000;
+// A version block's length is a 16-bit field; the size the version functions ask for adds
+// room for a converted copy of it.
+constexpr DWORD maxVersionBlockSize = 3 * 0x10000;
 
 /** A C stream with no handle behind it, as in a GUI-subsystem program nobody redirected. */
 bool leadsNowhere (FILE* stream)
@@ -181,9 +183,9 @@ std::string WindowsPlatform::fileVersion (const std::string& path)
     DWORD handle = 0;
     const auto size = widePath.empty() ? 0 : GetFileVersionInfoSizeW (widePath.c_str(), &handle);
 
-    // A version block takes a few hundred bytes. The size comes unchecked from the module's
-    // resource table, and the version functions copy that many bytes from the mapped file:
-    // a damaged or hostile module claiming more reads past its end (Wine crashes there).
+    // The size comes unchecked from the module's resource table, and the version functions
+    // copy that many bytes from the mapped file: a damaged or hostile module claiming more
+    // than a version block can hold asks for gigabytes and reads past its end (Wine crashes).
     if (size == 0 || size > maxVersionBlockSize)
         return {};
 
