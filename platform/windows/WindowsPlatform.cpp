@@ -56,20 +56,28 @@ struct LocalFreer
 // ProgramData, whose own list lets every user create files and folders there.
 constexpr char makerFolderAccess[] = "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;BU)";
 
-/** Opens the folder itself, never what a link or junction in its place points to. */
-UniqueHandle openOwnDirectory (const std::wstring& path, DWORD access)
+/** Opens a plain folder or a plain file, never a link or junction nor what it points to:
+    refused by its attributes before the open, and by the handle's after it (Windows opens
+    the link itself; Wine follows a Unix link even then, but shows it in the attributes). */
+UniqueHandle openPlain (const std::wstring& path, DWORD access, bool folder)
 {
-    auto folder =
+    const DWORD kind = folder ? FILE_ATTRIBUTE_DIRECTORY : 0;
+    const auto isPlain = [kind] (DWORD attributes)
+    { return (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == kind; };
+    const auto attributes = GetFileAttributesW (path.c_str());
+
+    if (attributes == INVALID_FILE_ATTRIBUTES || ! isPlain (attributes))
+        return {};
+
+    auto handle =
         adopt (CreateFileW (path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     BY_HANDLE_FILE_INFORMATION info {};
 
-    if (folder == nullptr || ! GetFileInformationByHandle (folder.get(), &info)
-        || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0
-        || (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+    if (handle == nullptr || ! GetFileInformationByHandle (handle.get(), &info) || ! isPlain (info.dwFileAttributes))
         return {};
 
-    return folder;
+    return handle;
 }
 
 // A version block's length is a 16-bit field; the size the version functions ask for adds
@@ -102,7 +110,7 @@ bool WindowsPlatform::createMakerFolder (const std::string& path)
 
     // A folder that was already there (made by an older installer, or by a user before
     // us) gets the same owner and list, so its earlier owner keeps no say over it.
-    const auto folder = openOwnDirectory (widePath, READ_CONTROL | WRITE_DAC | WRITE_OWNER);
+    const auto folder = openPlain (widePath, READ_CONTROL | WRITE_DAC | WRITE_OWNER, true);
     PSID owner = nullptr;
     PACL dacl = nullptr;
     BOOL present = FALSE, defaulted = FALSE;
@@ -162,15 +170,11 @@ void WindowsPlatform::removeTemporaryScript()
 
     const auto path = std::wstring (folder.data(), length) + L"script.sh";
 
-    // Checked and deleted through one handle, so nothing put in its place between the
-    // two is deleted instead; a link is removed itself, not what it points to.
-    const auto file = adopt (CreateFileW (
-        path.c_str(), DELETE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    BY_HANDLE_FILE_INFORMATION info {};
+    // Checked and deleted through one handle, so nothing put in its place between the two
+    // is deleted instead. Older installers left a plain file; a link is left alone.
+    const auto file = openPlain (path, DELETE | FILE_READ_ATTRIBUTES, false);
 
-    if (file == nullptr || ! GetFileInformationByHandle (file.get(), &info)
-        || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+    if (file == nullptr)
         return;
 
     FILE_DISPOSITION_INFO disposition { TRUE };

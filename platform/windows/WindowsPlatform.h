@@ -25,7 +25,7 @@ bool attachToParentConsole();
 bool isProcessElevated();
 
 /** Removes a file named script.sh from the user's temporary folder; anything else of
-    that name (a folder) is left alone. */
+    that name (a folder, a link) is left alone. */
 void removeTemporaryScript();
 
 /** The fixed file version of a module's version resource as "a.b.c.d", read through

@@ -52,6 +52,68 @@ DWORD attributesOf (const std::wstring& path)
     return GetFileAttributesW (path.c_str());
 }
 
+/** Starts a Unix program on Windows paths: Wine starts Unix programs for Windows ones (without
+    a handle to wait on), and names a Windows path's Unix file. */
+void startUnix (const wchar_t* program, const std::wstring& arguments, const std::vector<std::wstring>& paths)
+{
+    using UnixName = char*(CDECL*) (const wchar_t*);
+    const auto unixName = reinterpret_cast<UnixName> (
+        reinterpret_cast<void*> (GetProcAddress (GetModuleHandleW (L"kernel32"), "wine_get_unix_file_name")));
+
+    if (unixName == nullptr)
+        return;
+
+    auto commandLine = std::wstring (program) + L" " + arguments;
+
+    for (const auto& path : paths)
+    {
+        auto* name = unixName (path.c_str());
+        commandLine += L" \"" + wide (name != nullptr ? name : "") + L"\"";
+        HeapFree (GetProcessHeap(), 0, name);
+    }
+
+    STARTUPINFOW startup { sizeof (startup) };
+    PROCESS_INFORMATION child {};
+
+    if (CreateProcessW ((L"Z:\\bin\\" + std::wstring (program)).c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
+                        nullptr, nullptr, &startup, &child))
+    {
+        CloseHandle (child.hProcess);
+        CloseHandle (child.hThread);
+    }
+}
+
+template <typename Condition>
+bool within5Seconds (Condition done)
+{
+    for (int i = 0; i < 100 && ! done(); ++i)
+        Sleep (50);
+
+    return done();
+}
+
+bool isLink (const std::wstring& path)
+{
+    const auto attributes = attributesOf (path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+/** A symbolic link, which Wine shows as a reparse point; Wine 8 makes none itself. */
+bool makeLink (const std::wstring& target, const std::wstring& link)
+{
+    startUnix (L"ln", L"-s", { target, link });
+    return within5Seconds ([&] { return isLink (link); });
+}
+
+void removeLink (const std::wstring& link)
+{
+    if (! isLink (link))
+        return;
+
+    startUnix (L"rm", L"-f", { link });
+    within5Seconds ([&] { return attributesOf (link) == INVALID_FILE_ATTRIBUTES; });
+}
+
 //==============================================================================
 struct ListedFile
 {
@@ -314,6 +376,18 @@ bool everyoneMayWrite (const std::string& folder)
     return writes;
 }
 
+void openToEveryone (const std::string& folder)
+{
+    PSECURITY_DESCRIPTOR open = nullptr;
+    PACL openList = nullptr;
+    BOOL present = FALSE, defaulted = FALSE;
+    ConvertStringSecurityDescriptorToSecurityDescriptorA ("D:(A;OICI;FA;;;WD)", SDDL_REVISION_1, &open, nullptr);
+    GetSecurityDescriptorDacl (open, &present, &openList, &defaulted);
+    SetNamedSecurityInfoW (wide (folder).data(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, openList,
+                           nullptr);
+    LocalFree (open);
+}
+
 void checkMakerFolder (const std::string& scratch)
 {
     checkAccessListMeaning();
@@ -322,6 +396,7 @@ void checkMakerFolder (const std::string& scratch)
     const auto folder = base + "\\Tovin Drift";
     CreateDirectoryW (wide (scratch).c_str(), nullptr);
     CreateDirectoryW (wide (base).c_str(), nullptr);
+    removeLink (wide (folder));
     RemoveDirectoryW (wide (folder).c_str());
 
     // Below ProgramData everyone gets a list that lets them write; the folder must not keep it.
@@ -331,17 +406,21 @@ void checkMakerFolder (const std::string& scratch)
 
     RemoveDirectoryW (wide (folder).c_str());
     CreateDirectoryW (wide (folder).c_str(), nullptr);
-    PSECURITY_DESCRIPTOR open = nullptr;
-    PACL openList = nullptr;
-    BOOL present = FALSE, defaulted = FALSE;
-    ConvertStringSecurityDescriptorToSecurityDescriptorA ("D:(A;OICI;FA;;;WD)", SDDL_REVISION_1, &open, nullptr);
-    GetSecurityDescriptorDacl (open, &present, &openList, &defaulted);
-    SetNamedSecurityInfoW (wide (folder).data(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, openList,
-                           nullptr);
-    LocalFree (open);
+    openToEveryone (folder);
     const auto wasOpen = everyoneMayWrite (folder);
     check (wasOpen && WindowsPlatform::createMakerFolder (folder) && ! everyoneMayWrite (folder),
            "maker folder: one that everyone could write is taken over and closed");
+    RemoveDirectoryW (wide (folder).c_str());
+
+    // A user who could put a link there must not get another folder's list changed.
+    const auto elsewhere = base + "\\elsewhere";
+    CreateDirectoryW (wide (elsewhere).c_str(), nullptr);
+    openToEveryone (elsewhere);
+    const auto linked = makeLink (wide (elsewhere), wide (folder));
+    check (linked && ! WindowsPlatform::createMakerFolder (folder) && everyoneMayWrite (elsewhere),
+           "maker folder: a link in its place is refused, and what it points to keeps its list");
+    removeLink (wide (folder));
+    RemoveDirectoryW (wide (elsewhere).c_str());
 
     const auto plainFile = base + "\\a file";
     CloseHandle (CreateFileW (wide (plainFile).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
@@ -358,6 +437,7 @@ void checkTemporaryScript()
     wchar_t temp[MAX_PATH + 1] {};
     GetTempPathW (MAX_PATH, temp);
     const auto script = std::wstring (temp) + L"script.sh";
+    RemoveDirectoryW (script.c_str());
 
     CloseHandle (CreateFileW (script.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     const auto made = attributesOf (script) != INVALID_FILE_ATTRIBUTES;
