@@ -38,8 +38,8 @@ juce::String MainComponent::installedVersion (int formatIndex) const
     if (source.isDirectory())
         return {};
 
-    // On Windows too: the system's own version functions trust the sizes and offsets a
-    // damaged module claims (Wine's crash on some), and read the same on sound modules.
+    // On Windows too: it reads what the system's version functions read on sound modules,
+    // and those trust the sizes and offsets a damaged module claims (under Wine they crash).
     return PeVersionReader::readFileVersion (source);
 }
 
