@@ -9,6 +9,8 @@
 # include <sys/stat.h>
 # include <sys/wait.h>
 # include <unistd.h>
+#elif JUCE_WINDOWS
+# include "platform/windows/WindowsPlatform.h"
 #endif
 
 Elevation::Decision Elevation::decide (bool isPrivileged, bool hasDisplay, bool hasPkexec)
@@ -168,6 +170,18 @@ bool Elevation::ensurePrivileges (int& exitCode)
         exitCode = 1;
     }
 
+    return false;
+}
+#elif JUCE_WINDOWS
+// The manifest makes Windows ask before the process starts; a copy started without it
+// (manifest ignored or stripped) must not go on without the rights.
+bool Elevation::ensurePrivileges (int& exitCode)
+{
+    if (decide (WindowsPlatform::isProcessElevated(), false, false) == Decision::proceed)
+        return true;
+
+    std::cerr << refusalMessage() << std::endl;
+    exitCode = 1;
     return false;
 }
 #else

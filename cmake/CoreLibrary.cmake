@@ -58,3 +58,12 @@ target_include_directories(PluginManagerCore PUBLIC "${PROJECT_SOURCE_DIR}")
 target_link_libraries(PluginManagerCore
     PUBLIC juce_modules PluginManagerResources
     PRIVATE project_warnings)
+
+# Windows calls that need no JUCE, in plain C++ and Win32; also cross-compiled and tested
+# under Wine on its own (tests/windows).
+if(WIN32)
+    target_sources(PluginManagerCore PRIVATE
+        platform/windows/WindowsPlatform.cpp
+        platform/windows/WindowsPlatform.h)
+    target_link_libraries(PluginManagerCore PRIVATE advapi32 version)
+endif()

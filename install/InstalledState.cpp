@@ -54,13 +54,11 @@ juce::String InstalledState::versionBelow (const juce::File& target, int formatI
     const auto source =
         formatIndex == 2 ? target.getFileName() + "/Contents/x64/" + productName + ".aaxplugin" : target.getFileName();
 
-#if JUCE_WINDOWS
-    const auto file = target.getParentDirectory().getChildFile (source);
-    return file.existsAsFile() && ! file.isSymbolicLink() ? file.getVersion() : juce::String();
-#else
+    // On Windows too: the portable reader reads what the system's version functions read on
+    // sound modules, and those trust the sizes and offsets a damaged module claims (under
+    // Wine they crash).
     const auto stream = RegularFileReader::open (target.getParentDirectory(), source);
     return stream != nullptr ? PeVersionReader::readFileVersion (*stream) : juce::String();
-#endif
 }
 
 juce::String InstalledState::statusFor (bool installed, const juce::String& version)

@@ -4,6 +4,10 @@
 #include "TextDecoding.h"
 #include "RegularFileReader.h"
 
+#if JUCE_WINDOWS
+# include "platform/windows/WindowsPlatform.h"
+#endif
+
 namespace
 {
 const juce::String importantNote {
@@ -109,6 +113,13 @@ std::array<juce::File, 3> SettingsFile::loadOrCreate (const juce::File& makerFol
                                                       const std::array<juce::File, 3>& defaults)
 {
     const auto settingsFile = makerFolder.getChildFile (fileName);
+
+#if JUCE_WINDOWS
+    // Made, or taken over, so that only administrators and SYSTEM may write it; one that
+    // cannot be (a link in its place) is not used, and the defaults stay in force.
+    if (! WindowsPlatform::createMakerFolder (makerFolder.getFullPathName().toStdString()))
+        return defaults;
+#endif
 
     if (RegularFileReader::anythingAt (settingsFile))
     {

@@ -11,6 +11,10 @@
 #include "theme/Artwork.h"
 #include "theme/Palette.h"
 
+#if JUCE_WINDOWS
+# include "platform/windows/WindowsPlatform.h"
+#endif
+
 const juce::StringArray extraNames { "EULA", "MANUAL", "WEBSITE", "SUPPORT" };
 
 MainComponent::MainComponent() : MainComponent (platformApplicationDataFolder(), platformPluginFolderBase())
@@ -74,10 +78,7 @@ MainComponent::~MainComponent()
     // A leftover of older installers in the user's own temporary folder. On other
     // systems that folder is shared by every user and this program runs as root,
     // so a file of that name there is not ours to remove.
-    auto leftover = juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("script.sh");
-
-    if (leftover.existsAsFile())
-        leftover.deleteFile();
+    WindowsPlatform::removeTemporaryScript();
 #endif
 }
 

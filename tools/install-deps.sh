@@ -17,6 +17,7 @@ packages=(
     binutils-mingw-w64-x86-64
     clang libclang-rt-14-dev clang-format
     fuse2fs
+    g++-mingw-w64-x86-64-posix wine wine64
 )
 
 missing=()
