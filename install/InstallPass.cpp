@@ -82,6 +82,7 @@ void MainComponent::showResultPanel (bool success)
     addAndMakeVisible (*resultPanel);
     coverScreen (*resultPanel);
     resultPanel->success = success;
+    resultPanel->announce();
 
     juce::Desktop::getInstance().getAnimator().animateComponent (resultPanel.get(), getBounds(), 0.0f, 3000, true, 0.0,
                                                                  0.0);

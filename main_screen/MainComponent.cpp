@@ -1,5 +1,7 @@
 #include "MainComponent.h"
 
+#include "KeyboardAccess.h"
+
 #include "BinaryData.h"
 #include "app/InstallerIdentity.h"
 #include "panels/EulaText.h"
@@ -67,6 +69,8 @@ MainComponent::MainComponent (const juce::File& applicationData, const juce::Fil
     hintLabel->setColour (juce::Label::textColourId, paletteWarmGrey.withAlpha (0.5f));
     hintLabel->setText (installerVersion, juce::dontSendNotification);
 
+    keyboardAccess = std::make_unique<KeyboardAccess> (*this);
+
     setSize (600, 600);
 }
 
@@ -97,9 +101,9 @@ juce::File MainComponent::platformPluginFolderBase()
 #endif
 }
 
-std::unique_ptr<juce::TextButton> MainComponent::makeButton (const juce::String& name)
+std::unique_ptr<TransparentButton> MainComponent::makeButton (const juce::String& name)
 {
-    return Artwork::transparentButton (*this, *this, name);
+    return Artwork::transparentButton (*this, *this, name, KeyboardAccess::titleFor (name));
 }
 
 //==============================================================================
@@ -152,7 +156,7 @@ void MainComponent::buttonClicked (juce::Button* button)
 
     if (name == "EULA")
     {
-        openPanel (eulaPanel, std::make_unique<panel_eula> (eulaText));
+        openPanel (eulaPanel, std::make_unique<panel_eula> (eulaText), *button);
     }
     else if (name == "WEBSITE")
     {
@@ -164,7 +168,7 @@ void MainComponent::buttonClicked (juce::Button* button)
     }
     else if (name == "SUPPORT")
     {
-        openPanel (supportPanel, std::make_unique<panel_support>()).settingsFolder = settingsFolder;
+        openPanel (supportPanel, std::make_unique<panel_support>(), *button).settingsFolder = settingsFolder;
     }
     else if (formatNames.contains (name))
     {
@@ -184,23 +188,28 @@ void MainComponent::buttonClicked (juce::Button* button)
 }
 
 template <typename Panel>
-Panel& MainComponent::openPanel (std::unique_ptr<Panel>& holder, std::unique_ptr<Panel> panel)
+Panel& MainComponent::openPanel (std::unique_ptr<Panel>& holder, std::unique_ptr<Panel> panel, juce::Button& opener)
 {
     holder = std::move (panel);
     addAndMakeVisible (*holder);
     coverScreen (*holder);
+    keyboardAccess->pageOpened (*holder, *holder->closeButton, opener);
     return *holder;
 }
 
 void MainComponent::buttonStateChanged (juce::Button* button)
 {
-    if (! button->isMouseOver (false))
+    // The help line explains the button under the pointer, else the one that shows the
+    // keyboard focus.
+    auto* explained = button->isMouseOver (false) ? button : keyboardAccess->focusedButton();
+
+    if (explained == nullptr)
     {
         hintLabel->setText ({}, juce::dontSendNotification);
         return;
     }
 
-    const auto hint = hintFor (button->getName());
+    const auto hint = hintFor (explained->getName());
 
     if (hint.isNotEmpty())
         hintLabel->setText (hint, juce::dontSendNotification);
