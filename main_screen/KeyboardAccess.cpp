@@ -132,7 +132,6 @@ bool KeyboardAccess::keyPressed (const juce::KeyPress& key, juce::Component*)
 
         FocusCue::show (screen);
         OverlayPage::close (*page);
-        returnFocusToOpener();
         return true;
     }
 
@@ -175,7 +174,7 @@ void KeyboardAccess::mouseDown (const juce::MouseEvent&)
 
 void KeyboardAccess::componentChildrenChanged (juce::Component&)
 {
-    // A page that closed by its close button, from the pointer or the keyboard.
+    // A page closed: by Escape, or by its close button from the pointer or the keyboard.
     if (pageOpener != nullptr && openPage() == nullptr)
         returnFocusToOpener();
 }
