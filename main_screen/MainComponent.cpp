@@ -201,7 +201,8 @@ void MainComponent::buttonStateChanged (juce::Button* button)
 {
     // The help line explains the button under the pointer, else the one that shows the
     // keyboard focus.
-    auto* explained = button->isMouseOver (false) ? button : keyboardAccess->focusedButton();
+    auto* focused = keyboardAccess != nullptr ? keyboardAccess->focusedButton() : nullptr;
+    auto* explained = button->isMouseOver (false) ? button : focused;
 
     if (explained == nullptr)
     {
