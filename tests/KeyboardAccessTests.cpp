@@ -26,7 +26,7 @@ int viewTop (juce::TextEditor& editor)
 }
 }  // namespace
 
-TEST_CASE ("Tab goes round the main screen's buttons in order and wraps", "[keyboard]")
+TEST_CASE ("Tab goes round the main screen's buttons in order and wraps", "[keyboard][focus]")
 {
     TestInstaller installer;
     auto& screen = installer.start();
@@ -60,7 +60,7 @@ TEST_CASE ("Tab goes round the main screen's buttons in order and wraps", "[keyb
     }
 }
 
-TEST_CASE ("Space and Return act as clicks, and Shift+Return on INSTALL uninstalls", "[keyboard]")
+TEST_CASE ("Space and Return act as clicks, and Shift+Return on INSTALL uninstalls", "[keyboard][focus]")
 {
     TestInstaller installer;
     auto& screen = installer.start();
@@ -105,7 +105,7 @@ TEST_CASE ("Space and Return act as clicks, and Shift+Return on INSTALL uninstal
     }
 }
 
-TEST_CASE ("Pages open on the keyboard, go round their controls, and Escape closes them", "[keyboard]")
+TEST_CASE ("Pages open on the keyboard, go round their controls, and Escape closes them", "[keyboard][focus]")
 {
     TestInstaller installer;
     auto& screen = installer.start();
@@ -170,7 +170,7 @@ TEST_CASE ("Pages open on the keyboard, go round their controls, and Escape clos
     }
 }
 
-TEST_CASE ("The focus ring is painted only after the keyboard is used", "[keyboard][painting]")
+TEST_CASE ("The focus ring is painted only after the keyboard is used", "[keyboard][painting][focus]")
 {
     TestInstaller installer;
     auto& screen = installer.start();
@@ -210,7 +210,7 @@ TEST_CASE ("The focus ring is painted only after the keyboard is used", "[keyboa
     }
 }
 
-TEST_CASE ("Assistive technology hears what each button is, says and holds", "[accessibility]")
+TEST_CASE ("Assistive technology hears what each button is, says and holds", "[accessibility][focus]")
 {
     TestInstaller installer;
     auto& screen = installer.start();
