@@ -55,6 +55,9 @@ public:
     // A press and release of the left button at a point of the component.
     void click (juce::Point<int> at)
     {
+        if (! hasFocus())
+            regainFocus();
+
         auto* peer = component.getPeer();
         const auto position = at.toFloat();
         const auto time = juce::Time::currentTimeMillis();
