@@ -35,6 +35,8 @@ add_library(PluginManagerCore STATIC
     install/TextDecoding.h
     install/ZipCentralDirectory.cpp
     install/ZipCentralDirectory.h
+    main_screen/KeyboardAccess.cpp
+    main_screen/KeyboardAccess.h
     main_screen/MainComponent.cpp
     main_screen/MainComponent.h
     main_screen/MainComponentPaint.cpp
@@ -52,7 +54,11 @@ add_library(PluginManagerCore STATIC
     theme/Artwork.h
     theme/CustomLookAndFeel.cpp
     theme/CustomLookAndFeel.h
-    theme/Palette.h)
+    theme/FocusCue.cpp
+    theme/FocusCue.h
+    theme/Palette.h
+    theme/TransparentButton.cpp
+    theme/TransparentButton.h)
 
 target_include_directories(PluginManagerCore PUBLIC "${PROJECT_SOURCE_DIR}")
 target_link_libraries(PluginManagerCore

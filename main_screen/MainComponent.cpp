@@ -1,5 +1,7 @@
 #include "MainComponent.h"
 
+#include "KeyboardAccess.h"
+
 #include "BinaryData.h"
 #include "app/InstallerIdentity.h"
 #include "install/InstallPass.h"
@@ -69,6 +71,8 @@ MainComponent::MainComponent (const juce::File& applicationData, const juce::Fil
     hintLabel->setColour (juce::Label::textColourId, paletteWarmGrey.withAlpha (0.5f));
     hintLabel->setText (installerVersion, juce::dontSendNotification);
 
+    keyboardAccess = std::make_unique<KeyboardAccess> (*this);
+
     setSize (600, 600);
 }
 
@@ -124,6 +128,7 @@ void MainComponent::showResultPanel (bool success)
     addAndMakeVisible (*resultPanel);
     coverScreen (*resultPanel);
     resultPanel->success = success;
+    resultPanel->announce();
 
     juce::Desktop::getInstance().getAnimator().animateComponent (resultPanel.get(), getBounds(), 0.0f, 3000, true, 0.0,
                                                                  0.0);
@@ -159,9 +164,9 @@ juce::String MainComponent::statusText (int formatIndex) const
     return installedState().statusText (formatIndex);
 }
 
-std::unique_ptr<juce::TextButton> MainComponent::makeButton (const juce::String& name)
+std::unique_ptr<TransparentButton> MainComponent::makeButton (const juce::String& name)
 {
-    return Artwork::transparentButton (*this, *this, name);
+    return Artwork::transparentButton (*this, *this, name, KeyboardAccess::titleFor (name));
 }
 
 //==============================================================================
@@ -214,7 +219,7 @@ void MainComponent::buttonClicked (juce::Button* button)
 
     if (name == "EULA")
     {
-        openPanel (eulaPanel, std::make_unique<panel_eula> (eulaText));
+        openPanel (eulaPanel, std::make_unique<panel_eula> (eulaText), *button);
     }
     else if (name == "WEBSITE")
     {
@@ -226,7 +231,7 @@ void MainComponent::buttonClicked (juce::Button* button)
     }
     else if (name == "SUPPORT")
     {
-        openPanel (supportPanel, std::make_unique<panel_support>()).settingsFolder = settingsFolder;
+        openPanel (supportPanel, std::make_unique<panel_support>(), *button).settingsFolder = settingsFolder;
     }
     else if (formatNames.contains (name))
     {
@@ -246,23 +251,29 @@ void MainComponent::buttonClicked (juce::Button* button)
 }
 
 template <typename Panel>
-Panel& MainComponent::openPanel (std::unique_ptr<Panel>& holder, std::unique_ptr<Panel> panel)
+Panel& MainComponent::openPanel (std::unique_ptr<Panel>& holder, std::unique_ptr<Panel> panel, juce::Button& opener)
 {
     holder = std::move (panel);
     addAndMakeVisible (*holder);
     coverScreen (*holder);
+    keyboardAccess->pageOpened (*holder, *holder->closeButton, opener);
     return *holder;
 }
 
 void MainComponent::buttonStateChanged (juce::Button* button)
 {
-    if (! button->isMouseOver (false))
+    // The help line explains the button under the pointer, else the one that shows the
+    // keyboard focus.
+    auto* focused = keyboardAccess != nullptr ? keyboardAccess->focusedButton() : nullptr;
+    auto* explained = button->isMouseOver (false) ? button : focused;
+
+    if (explained == nullptr)
     {
         hintLabel->setText ({}, juce::dontSendNotification);
         return;
     }
 
-    const auto hint = hintFor (button->getName());
+    const auto hint = hintFor (explained->getName());
 
     if (hint.isNotEmpty())
         hintLabel->setText (hint, juce::dontSendNotification);

@@ -5,10 +5,12 @@
 #include "install/InstalledState.h"
 #include "install/PluginFormats.h"
 #include "theme/CustomLookAndFeel.h"
+#include "theme/TransparentButton.h"
 
 #include <array>
 #include <memory>
 
+class KeyboardAccess;
 class panel_eula;
 class panel_support;
 class panel_success;
@@ -61,9 +63,9 @@ public:
     float unit = 9.0f;
     juce::String productName, productVersion, platformSuffix;
 
-    std::array<std::unique_ptr<juce::TextButton>, 4> extraButtons;
-    std::array<std::unique_ptr<juce::TextButton>, 3> formatButtons;
-    std::unique_ptr<juce::TextButton> installButton, selectAllButton;
+    std::array<std::unique_ptr<TransparentButton>, 4> extraButtons;
+    std::array<std::unique_ptr<TransparentButton>, 3> formatButtons;
+    std::unique_ptr<TransparentButton> installButton, selectAllButton;
 
     std::unique_ptr<panel_eula> eulaPanel;
     std::unique_ptr<panel_support> supportPanel;
@@ -81,16 +83,19 @@ public:
     std::array<bool, 3> selected {};
     std::array<juce::File, 3> formatFolders;
 
+    // Declared last, so that it lets go of the screen before anything else goes.
+    std::unique_ptr<KeyboardAccess> keyboardAccess;
+
 private:
     void loadOrCreateSettings();
     void removeInstallLeftovers() const;
     InstalledState installedState() const;
 
-    std::unique_ptr<juce::TextButton> makeButton (const juce::String& name);
+    std::unique_ptr<TransparentButton> makeButton (const juce::String& name);
     void showResultPanel (bool success);
 
     template <typename Panel>
-    Panel& openPanel (std::unique_ptr<Panel>& holder, std::unique_ptr<Panel> panel);
+    Panel& openPanel (std::unique_ptr<Panel>& holder, std::unique_ptr<Panel> panel, juce::Button& opener);
 
     // An overlay page covers the whole screen, in front, measured in this screen's unit.
     template <typename Panel>

@@ -1,6 +1,7 @@
 #include "MainComponent.h"
 
 #include "app/InstallerIdentity.h"
+#include "theme/FocusCue.h"
 #include "theme/Palette.h"
 
 namespace
@@ -102,6 +103,8 @@ void MainComponent::paintExtrasButton (juce::Graphics& g, const juce::Button& bu
 
     g.setColour (paletteWarmGrey);
     g.drawText (caption, b.translated (0.0f, 3.5f * unit), juce::Justification::centredBottom, true);
+
+    FocusCue::paintRing (g, button, b, unit);
 }
 
 void MainComponent::paintSelectAllButton (juce::Graphics& g) const
@@ -115,6 +118,8 @@ void MainComponent::paintSelectAllButton (juce::Graphics& g) const
 
     g.setColour (pressed ? paletteCharcoal : paletteWarmGrey);
     g.drawText ("SELECT ALL", b, juce::Justification::centred, true);
+
+    FocusCue::paintRing (g, *selectAllButton, b, unit);
 }
 
 void MainComponent::paintFormatRow (juce::Graphics& g, int formatIndex, const FormatState& state) const
@@ -149,4 +154,6 @@ void MainComponent::paintFormatRow (juce::Graphics& g, int formatIndex, const Fo
 
     drawIcon (g, formatIcons[(size_t) formatIndex].get(),
               { b.getX() + u, b.getY() + u, 8.0f * u, juce::jmax (0.0f, b.getHeight() - 2.0f * u) });
+
+    FocusCue::paintRing (g, button, b, u);
 }

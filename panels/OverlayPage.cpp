@@ -1,5 +1,6 @@
 #include "OverlayPage.h"
 
+#include "theme/FocusCue.h"
 #include "theme/Palette.h"
 
 void OverlayPage::paintCloseMark (juce::Graphics& g, const juce::Button& closeButton, float unit)
@@ -10,6 +11,17 @@ void OverlayPage::paintCloseMark (juce::Graphics& g, const juce::Button& closeBu
     g.drawEllipse (r, 0.25f * unit);
     g.setFont (3.0f * unit);
     g.drawText ("X", r, juce::Justification::centred, true);
+
+    FocusCue::paintRing (g, closeButton, closeButton.getBounds().toFloat(), unit);
+}
+
+void OverlayPage::orderFocus (juce::Component& page, std::initializer_list<juce::Component*> controls)
+{
+    page.setFocusContainerType (juce::Component::FocusContainerType::keyboardFocusContainer);
+    auto order = 0;
+
+    for (auto* control : controls)
+        control->setExplicitFocusOrder (++order);
 }
 
 void OverlayPage::place (juce::Component& child, float unit, float x, float y, float w, float h)

@@ -14,7 +14,13 @@ panel_eula::panel_eula (juce::String agreement)
     eulaEditor->setColour (juce::TextEditor::outlineColourId, paletteNearBlack);
     eulaEditor->setColour (juce::TextEditor::focusedOutlineColourId, paletteNearBlack);
 
-    closeButton = Artwork::transparentButton (*this, *this, "X");
+    closeButton = Artwork::transparentButton (*this, *this, "X", "Close");
+
+    // The text takes the keyboard, scrolling with the arrows and Page Up/Down, and lets
+    // Escape through to the screen, which closes the page.
+    eulaEditor->setTitle ("License agreement");
+    eulaEditor->setEscapeAndReturnKeysConsumed (false);
+    OverlayPage::orderFocus (*this, { eulaEditor.get(), closeButton.get() });
 }
 
 panel_eula::~panel_eula()

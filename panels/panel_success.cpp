@@ -42,3 +42,9 @@ void panel_success::paint (juce::Graphics& g)
 void panel_success::resized()
 {
 }
+
+void panel_success::announce()
+{
+    announcement = success ? "Operation successful" : "Operation failed";
+    juce::AccessibilityHandler::postAnnouncement (announcement, juce::AccessibilityHandler::AnnouncementPriority::high);
+}

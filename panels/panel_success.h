@@ -13,10 +13,14 @@ public:
     void paint (juce::Graphics&) override;
     void resized() override;
 
+    // Tells assistive technology the outcome once success is set, and keeps what it told.
+    void announce();
+
     bool success = true;
     float unit = 9.0f;
     std::unique_ptr<juce::Drawable> successIcon;
     std::unique_ptr<juce::Drawable> warningIcon;
+    juce::String announcement;
 
 private:
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (panel_success)

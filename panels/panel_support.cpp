@@ -4,6 +4,7 @@
 #include "OverlayPage.h"
 #include "app/InstallerIdentity.h"
 #include "theme/Artwork.h"
+#include "theme/FocusCue.h"
 #include "theme/Palette.h"
 
 const juce::String panel_support::discordInvitation { "https://discord.gg/tovindrift" };
@@ -27,9 +28,10 @@ panel_support::panel_support()
     discordIcon = Artwork::charcoalIcon (BinaryData::icon_discord_svg, BinaryData::icon_discord_svgSize);
     mailIcon = Artwork::charcoalIcon (BinaryData::icon_mail_svg, BinaryData::icon_mail_svgSize);
 
-    closeButton = Artwork::transparentButton (*this, *this, "X");
-    discordButton = Artwork::transparentButton (*this, *this, "DISCORD");
-    mailButton = Artwork::transparentButton (*this, *this, "MAIL");
+    closeButton = Artwork::transparentButton (*this, *this, "X", "Close");
+    discordButton = Artwork::transparentButton (*this, *this, "DISCORD", "Discord");
+    mailButton = Artwork::transparentButton (*this, *this, "MAIL", "E-mail");
+    OverlayPage::orderFocus (*this, { discordButton.get(), mailButton.get(), closeButton.get() });
 }
 
 panel_support::~panel_support()
@@ -103,6 +105,8 @@ void panel_support::paintFace (juce::Graphics& g, const juce::Button& button, ju
 
     if (icon != nullptr)
         icon->drawWithin (g, b.reduced (2.0f * unit), juce::RectanglePlacement::centred, 1.0f);
+
+    FocusCue::paintRing (g, button, b, unit);
 }
 
 void panel_support::paintParagraph (juce::Graphics& g, const juce::String& text, const juce::Button& button) const

@@ -12,13 +12,11 @@ std::unique_ptr<juce::Drawable> Artwork::charcoalIcon (const char* data, int siz
     return icon;
 }
 
-std::unique_ptr<juce::TextButton> Artwork::transparentButton (juce::Component& owner, juce::Button::Listener& listener,
-                                                              const juce::String& name)
+std::unique_ptr<TransparentButton> Artwork::transparentButton (juce::Component& owner, juce::Button::Listener& listener,
+                                                               const juce::String& name, const juce::String& title)
 {
-    auto button = std::make_unique<juce::TextButton> (juce::String());
+    auto button = std::make_unique<TransparentButton> (name, listener);
+    button->setTitle (title);
     owner.addAndMakeVisible (*button);
-    button->setName (name);
-    button->setAlpha (0.0f);
-    button->addListener (&listener);
     return button;
 }
