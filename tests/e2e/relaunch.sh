@@ -38,6 +38,7 @@ start_as_nobody() {
 
 status=0
 start_as_nobody "$(dirname "$program")" >"$scratch/out.log" 2>&1 || status=$?
+[ -s "$scratch/asked" ] || { echo "  the program said:"; cat "$scratch/out.log"; }
 expected=$(printf '%s\n' /usr/bin/env "DISPLAY=$DISPLAY" "XAUTHORITY=$scratch/home/.Xauthority" "$program")
 check "pkexec is asked to run this program's file through /usr/bin/env, with the user's ~/.Xauthority" \
     diff <(echo "$expected") "$scratch/asked"
