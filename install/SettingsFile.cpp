@@ -2,6 +2,7 @@
 
 #include "PlainXmlShape.h"
 #include "TextDecoding.h"
+#include "FolderHandle.h"
 #include "RegularFileReader.h"
 
 #if JUCE_WINDOWS
@@ -128,9 +129,11 @@ std::array<juce::File, 3> SettingsFile::loadOrCreate (const juce::File& makerFol
         if (! folders.has_value())
             return defaults;
 
+        // A plug-in folder may lie below folders a user owns: it is made without
+        // following a link on the way, so a swapped-in link cannot aim root elsewhere.
         for (const auto& folder : *folders)
             if (folder != juce::File() && ! folder.exists())
-                folder.createDirectory();
+                FolderHandle::open (folder, true);
 
         return *folders;
     }

@@ -129,3 +129,18 @@ TEST_CASE ("Odd but readable settings files are used as they say", "[settings][h
         CHECK (screen.statusText (1) == "NOT INSTALLED");
     }
 }
+
+TEST_CASE ("A plug-in folder missing at start is made only where no link leads", "[settings][hostile]")
+{
+    TestInstaller installer;
+    const auto elsewhere = installer.scratch / "elsewhere";
+    const auto link = installer.scratch / "link";
+    REQUIRE (elsewhere.createDirectory());
+    REQUIRE (elsewhere.createSymbolicLink (link, true));
+
+    startWith (installer, "<Plugin_Manager_Settings VST3_Path=\"" + link.getFullPathName() + "/VST3\" CLAP_Path=\""
+                              + (installer.scratch / "real/CLAP").getFullPathName() + "\"/>");
+
+    CHECK_FALSE (elsewhere.getChildFile ("VST3").exists());
+    CHECK ((installer.scratch / "real/CLAP").isDirectory());
+}
