@@ -26,6 +26,8 @@ namespace
 // this process's user that no other name shares, so nobody else can take or fake it.
 int openLockFile (const juce::File& makerFolder)
 {
+    // The maker folder lies in the machine-wide application-data folder, which only root
+    // may write: no user can race a path there, unlike below a plug-in folder.
     makerFolder.createDirectory();
     const auto folder =
         ::open (makerFolder.getFullPathName().toRawUTF8(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);

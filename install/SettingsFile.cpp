@@ -138,7 +138,8 @@ std::array<juce::File, 3> SettingsFile::loadOrCreate (const juce::File& makerFol
         return *folders;
     }
 
-    // On a fresh machine the maker's folder does not exist yet.
+    // On a fresh machine the maker's folder does not exist yet. It lies in the machine-wide
+    // application-data folder, which only root may write, so a path is safe here.
     makerFolder.createDirectory();
     makeDocument (defaults).writeTo (settingsFile, juce::XmlElement::TextFormat());
     return defaults;
