@@ -9,6 +9,8 @@ add_library(PluginManagerCore STATIC
     app/InstallerIdentity.h
     install/ArchiveInstaller.cpp
     install/ArchiveInstaller.h
+    install/EntryInflater.cpp
+    install/EntryInflater.h
     install/ExtractedFile.cpp
     install/ExtractedFile.h
     install/FolderHandle.cpp
@@ -64,6 +66,7 @@ target_include_directories(PluginManagerCore PUBLIC "${PROJECT_SOURCE_DIR}")
 target_link_libraries(PluginManagerCore
     PUBLIC juce_modules PluginManagerResources
     PRIVATE project_warnings)
+link_inflate_library(PluginManagerCore)
 
 # Windows calls that need no JUCE, in plain C++ and Win32; also cross-compiled and tested
 # under Wine on its own (tests/windows).

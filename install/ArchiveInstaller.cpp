@@ -1,15 +1,11 @@
 #include "ArchiveInstaller.h"
 
+#include "EntryInflater.h"
 #include "ProgramImageInputStream.h"
 #include "TextDecoding.h"
 #include "ZipCentralDirectory.h"
 
-#include <zlib.h>
-
 #include <cerrno>
-
-#include <array>
-#include <future>
 
 namespace
 {
@@ -42,53 +38,39 @@ juce::StringArray checkedEntryParts (const juce::String& name, const juce::Strin
     return parts;
 }
 
-// Writes one entry's data into a new file; true only when every byte arrived, the
+// An archive's entries are copied through one block, made once for the whole archive,
+// as fresh memory costs a page fault for every page first touched. Large, so that a
+// plug-in module is written in a few dozen system calls. Formats are installed side by
+// side (see InstallPass), so one format's writing overlaps another's inflating without
+// a thread of its own.
+constexpr int copyBlockSize = 1 << 20;
+
+// Writes one entry's content into a new file; true only when every byte arrived, the
 // count matches the entry's stated size and the CRC the central directory's.
-bool copyEntry (juce::ZipFile& zip, int index, juce::uint32 expectedCrc, ExtractedFile& out)
+bool copyEntry (EntryInflater& in, const juce::ZipFile::ZipEntry& entry, juce::uint32 expectedCrc,
+                juce::HeapBlock<char>& block, ExtractedFile& out)
 {
-    const auto* entry = zip.getEntry (index);
-    std::unique_ptr<juce::InputStream> in (zip.createStreamForEntry (index));
-
-    if (in == nullptr)
-        return false;
-
-    // Inflating is most of an install's time, so the next block is inflated while the
-    // one before is checked and written on another thread. Large blocks: a plug-in
-    // module is written in a few dozen system calls.
-    constexpr int blockSize = 1 << 20;
-    std::array<juce::HeapBlock<char>, 2> buffers { juce::HeapBlock<char> (blockSize),
-                                                   juce::HeapBlock<char> (blockSize) };
-    std::future<bool> writing;
     juce::int64 written = 0;
-    uLong crc = crc32 (0L, Z_NULL, 0);
 
-    const auto writeBlock = [&out, &crc] (const char* data, int size)
+    for (;;)
     {
-        crc = crc32 (crc, reinterpret_cast<const Bytef*> (data), (uInt) size);
-        return out.write (data, (size_t) size);
-    };
+        const auto got = in.read (block, copyBlockSize);
 
-    // Where no thread can be had, a block is written when its result is asked for,
-    // which is still before its buffer is read into again.
-    constexpr auto anyThread = std::launch::async | std::launch::deferred;
-    const auto lastWriteSucceeded = [&writing] { return ! writing.valid() || writing.get(); };
-
-    for (size_t turn = 0;; turn ^= 1)
-    {
-        const auto* block = buffers[turn].get();
-        const auto got = in->read (buffers[turn], blockSize);
-
-        if (! lastWriteSucceeded())
+        // More content than stated is damage too, and is not written out to the end.
+        if (got < 0 || got > entry.uncompressedSize - written)
             return false;
 
-        if (got <= 0)
+        if (got == 0)
             break;
 
-        writing = std::async (anyThread, writeBlock, block, got);
+        if (! out.write (block, (size_t) got))
+            return false;
+
         written += got;
     }
 
-    return written == entry->uncompressedSize && (juce::uint32) crc == expectedCrc && out.finish (entry->fileTime);
+    return written == entry.uncompressedSize && in.isFinished() && in.crc() == expectedCrc
+        && out.finish (entry.fileTime);
 }
 
 // The folder that holds an entry, made on the way: every part is a new folder inside
@@ -228,14 +210,16 @@ void ArchiveInstaller::removeLeftovers (const FolderHandle& pluginFolder) const
 bool ArchiveInstaller::extract (const void* archive, size_t size, ArchiveMemory memory,
                                 const FolderHandle& staging) const
 {
-    const auto crcs = ZipCentralDirectory::readCrcs (archive, size);
+    const auto located = ZipCentralDirectory::read (archive, size);
     juce::ZipFile zip (memory == ArchiveMemory::programImage
                            ? static_cast<juce::InputStream*> (new ProgramImageInputStream (archive, size))
                            : new juce::MemoryInputStream (archive, size, false),
                        true);
 
-    if (zip.getNumEntries() == 0 || (size_t) zip.getNumEntries() != crcs.size())
+    if (zip.getNumEntries() == 0 || (size_t) zip.getNumEntries() != located.size())
         return false;
+
+    juce::HeapBlock<char> block (copyBlockSize);
 
     for (int index = 0; index < zip.getNumEntries(); ++index)
     {
@@ -258,7 +242,11 @@ bool ArchiveInstaller::extract (const void* archive, size_t size, ArchiveMemory 
         const auto holder = folderFor (staging, parts);
         const auto file = (parts.isEmpty() ? staging : holder).createFile (fileName);
 
-        if (file == nullptr || ! copyEntry (zip, index, crcs[(size_t) index], *file))
+        const auto& where = located[(size_t) index];
+        EntryInflater content (static_cast<const char*> (archive) + where.dataOffset, where.compressedSize,
+                               where.method, memory == ArchiveMemory::programImage);
+
+        if (file == nullptr || ! copyEntry (content, *entry, where.crc, block, *file))
             return false;
     }
 

@@ -16,10 +16,10 @@ public:
 
     int read (void* destination, int maxBytes) override;
 
-private:
     // Hands back every whole page of a stretch of the program's image.
     static void release (const void* start, size_t size);
 
+private:
     size_t releasedUpTo = 0;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (ProgramImageInputStream)

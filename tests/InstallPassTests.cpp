@@ -1,6 +1,7 @@
 #include "helpers/TestArchive.h"
 #include "helpers/TestInstaller.h"
 #include "install/ArchiveInstaller.h"
+#include "install/EntryInflater.h"
 
 #include "BinaryData.h"
 
@@ -8,6 +9,8 @@
 #include <catch2/generators/catch_generators.hpp>
 
 #include <sys/stat.h>
+
+#include <tuple>
 
 namespace
 {
@@ -26,6 +29,27 @@ juce::StringArray treeOf (const juce::File& item)
 bool installFrom (const ArchiveInstaller& installer, const juce::MemoryBlock& archive)
 {
     return installer.install (archive.getData(), archive.getSize());
+}
+
+// Inflates with zlib while it lives, as a build without ISA-L does.
+struct ZlibForced
+{
+    explicit ZlibForced (bool force) { EntryInflater::forceZlib (force); }
+    ~ZlibForced() { EntryInflater::forceZlib (false); }
+};
+
+// The central directory's copy of a 32-bit field of the archive's last entry.
+juce::uint8* lastEntryField (juce::MemoryBlock& archive, size_t field)
+{
+    return static_cast<juce::uint8*> (archive.getData()) + archive.getSize() - 22 - 46 - 24 + field;
+}
+
+void addTo (juce::uint8* field, juce::int64 amount)
+{
+    const auto value = (juce::uint32) ((juce::int64) juce::ByteOrder::littleEndianInt (field) + amount);
+
+    for (int byte = 0; byte < 4; ++byte)
+        field[byte] = (juce::uint8) (value >> (8 * byte));
 }
 
 }  // namespace
@@ -301,30 +325,39 @@ TEST_CASE ("A corrupt archive leaves the earlier install exactly as it was", "[i
     REQUIRE (installFrom (installer, good));
     const auto earlier = ScratchFolder::contentHash (installer.target());
 
+    const ZlibForced zlib (GENERATE (false, true));
+    auto bad = good;
+    const auto crc = 16, compressedSize = 20, statedSize = 24;
+
     SECTION ("a damaged byte in the middle of the module's data")
     {
-        auto bad = good;
         static_cast<char*> (bad.getData())[bad.getSize() / 2] ^= 0x5a;
         CHECK_FALSE (installFrom (installer, bad));
     }
 
     SECTION ("a CRC that does not match what the data inflates to")
     {
-        auto bad = good;
         static_cast<char*> (bad.getData())[14] ^= 0x01;  // the local header's CRC is not read
-        const auto centralCrc = bad.getSize() - 22 - 46 - 24 + 16;
-        static_cast<char*> (bad.getData())[centralCrc] ^= 0x01;
+        lastEntryField (bad, crc)[0] ^= 0x01;
         CHECK_FALSE (installFrom (installer, bad));
     }
 
     SECTION ("a stated size that does not match what the data inflates to, with a matching CRC")
     {
-        auto bad = good;
-        auto* statedSize = static_cast<juce::uint8*> (bad.getData()) + bad.getSize() - 22 - 46 - 24 + 24;
-        const auto size = juce::ByteOrder::littleEndianInt (statedSize) + 1;
+        addTo (lastEntryField (bad, statedSize), GENERATE (1, -1));
+        CHECK_FALSE (installFrom (installer, bad));
+    }
 
-        for (int byte = 0; byte < 4; ++byte)
-            statedSize[byte] = (juce::uint8) (size >> (8 * byte));
+    SECTION ("an entry whose data ends before its content does")
+    {
+        addTo (lastEntryField (bad, compressedSize), -1000);
+        CHECK_FALSE (installFrom (installer, bad));
+    }
+
+    SECTION ("an entry packed in a way no reader here knows")
+    {
+        const auto method = lastEntryField (bad, 10);
+        method[0] = 12;  // bzip2
         CHECK_FALSE (installFrom (installer, bad));
     }
 
@@ -335,6 +368,30 @@ TEST_CASE ("A corrupt archive leaves the earlier install exactly as it was", "[i
 
     CHECK (ScratchFolder::contentHash (installer.target()) == earlier);
     CHECK (installer.leftovers().isEmpty());
+}
+
+TEST_CASE ("zlib, which builds without ISA-L inflate with, installs the same items", "[install]")
+{
+    const auto installAll = [] (bool zlib)
+    {
+        const ZlibForced forced (zlib);
+        auto scratch = std::make_unique<ScratchFolder>();
+
+        for (const auto& [item, data, size] :
+             { std::tuple { ".vst3", BinaryData::vst3_zip, BinaryData::vst3_zipSize },
+               std::tuple { ".clap", BinaryData::clap_zip, BinaryData::clap_zipSize },
+               std::tuple { ".aaxplugin", BinaryData::aax_zip, BinaryData::aax_zipSize } })
+            CHECK (ArchiveInstaller (*scratch / "plugins", juce::String ("Glass Tundra Lights") + item)
+                       .install (data, (size_t) size));
+
+        return scratch;
+    };
+
+    const auto fast = installAll (false);
+    const auto zlib = installAll (true);
+
+    CHECK (zlib->snapshot() == fast->snapshot());
+    CHECK (zlib->snapshot().size() >= 10);
 }
 
 TEST_CASE ("Leftovers of an interrupted install are put right at the next start", "[install]")

@@ -12,7 +12,7 @@ mkdir -p "$cache"
 packages=(
     cmake ninja-build g++ pkg-config dpkg-dev
     libx11-dev libxrandr-dev libxinerama-dev libxext-dev libxcursor-dev
-    libfreetype-dev libfontconfig1-dev zlib1g-dev libpng-dev libjpeg-dev
+    libfreetype-dev libfontconfig1-dev zlib1g-dev libisal-dev libpng-dev libjpeg-dev
     xvfb openbox xdotool x11-utils imagemagick
     binutils-mingw-w64-x86-64
     clang libclang-rt-14-dev clang-format
