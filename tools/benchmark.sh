@@ -18,8 +18,12 @@ done
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build" --target Benchmark
 
+# The first display number that no X server has taken.
 display=:72
-"$root/tests/helpers/display.sh" start "$display" >/dev/null
+while xdpyinfo -display "$display" >/dev/null 2>&1; do
+    display=":$((${display#:} + 1))"
+done
+"$root/tests/helpers/display.sh" start "$display"
 trap '"$root/tests/helpers/display.sh" stop "$display"' EXIT
 
 on_disk="$build/bench-scratch"

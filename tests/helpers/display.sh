@@ -53,11 +53,16 @@ start)
         done
     ) </dev/null >/dev/null 2>&1 &
     echo $! >"$state/openbox.pid"
+    # Openbox names itself on the root window early in its start and may drop the name
+    # again before it has settled, so the name must still be there a moment later.
+    wm_named() {
+        DISPLAY=$display xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window
+    }
     for _ in $(seq 100); do
-        DISPLAY=$display xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window && break
+        wm_named && sleep 0.3 && wm_named && break
         sleep 0.1
     done
-    if ! DISPLAY=$display xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window; then
+    if ! wm_named; then
         echo "the window manager did not start:"
         cat "$state/openbox.log"
         exit 1
