@@ -145,8 +145,8 @@ private:
 std::unique_ptr<EntryInflater::Engine> engineFor (const juce::uint8* data, size_t size, int method)
 {
     // The libraries count their input in 32 bits, as the ZIP format without its 64-bit
-    // extension does.
-    if (size > std::numeric_limits<juce::uint32>::max())
+    // extension does. (max in parentheses: Windows' headers may define it as a macro.)
+    if (size > (std::numeric_limits<juce::uint32>::max)())
         return {};
 
     if (method == 0)
