@@ -60,32 +60,51 @@ Figure figureOf (std::vector<double> times)
     return { times[times.size() / 2], times.front(), times.back() };
 }
 
-// One warm-up, then the median, minimum and maximum of repeated runs, in wall-clock
-// and in CPU time. prepare runs before each measured run and is not timed.
-Timing measureTimes (const std::function<void()>& prepare, const std::function<void()>& work)
+// One kind of run: prepare runs before each measured run and is not timed.
+struct Run
 {
-    prepare();
-    work();
+    std::function<void()> prepare, work;
+};
 
-    std::vector<double> wall, cpu;
+// A warm-up of each kind, then the median, minimum and maximum of repeated runs of
+// each, in wall-clock and in CPU time. The kinds take turns, one run of each per
+// round, so that a machine whose speed drifts (a shared virtual machine's does) slows
+// them alike and their ratios hold.
+std::vector<Timing> measureInTurns (const std::vector<Run>& kinds)
+{
+    for (const auto& kind : kinds)
+    {
+        kind.prepare();
+        kind.work();
+    }
+
+    std::vector<std::vector<double>> wall (kinds.size()), cpu (kinds.size());
 
     for (int i = 0; i < runs; ++i)
     {
-        prepare();
-        const auto startCpu = cpuMilliseconds();
-        const auto start = juce::Time::getHighResolutionTicks();
-        work();
-        wall.push_back (juce::Time::highResolutionTicksToSeconds (juce::Time::getHighResolutionTicks() - start)
-                        * 1000.0);
-        cpu.push_back (cpuMilliseconds() - startCpu);
+        for (size_t k = 0; k < kinds.size(); ++k)
+        {
+            kinds[k].prepare();
+            const auto startCpu = cpuMilliseconds();
+            const auto start = juce::Time::getHighResolutionTicks();
+            kinds[k].work();
+            wall[k].push_back (juce::Time::highResolutionTicksToSeconds (juce::Time::getHighResolutionTicks() - start)
+                               * 1000.0);
+            cpu[k].push_back (cpuMilliseconds() - startCpu);
+        }
     }
 
-    return { figureOf (wall), figureOf (cpu) };
+    std::vector<Timing> timings;
+
+    for (size_t k = 0; k < kinds.size(); ++k)
+        timings.push_back ({ figureOf (wall[k]), figureOf (cpu[k]) });
+
+    return timings;
 }
 
 Figure measure (const std::function<void()>& prepare, const std::function<void()>& work)
 {
-    return measureTimes (prepare, work).wall;
+    return measureInTurns ({ { prepare, work } })[0].wall;
 }
 
 // So that no run pays for the writeback of the one before.
@@ -265,9 +284,15 @@ void measureLocation (const juce::String& label, const juce::File& base, juce::S
         plugins.deleteRecursively();
         settle();
     };
-    const auto install = measureTimes (emptyPlugins, [&] { installPass (*screen, false); });
-    const auto installZlib =
-        withZlib ([&] { return measureTimes (emptyPlugins, [&] { installPass (*screen, false); }); });
+    const auto installing = [&] (bool zlib)
+    {
+        return Run { emptyPlugins, [&screen, zlib]
+                     {
+                         EntryInflater::forceZlib (zlib);
+                         installPass (*screen, false);
+                         EntryInflater::forceZlib (false);
+                     } };
+    };
     const auto uninstall = measure (
         [&]
         {
@@ -279,29 +304,29 @@ void measureLocation (const juce::String& label, const juce::File& base, juce::S
     const auto target = scratch.folder.getChildFile ("tool");
     const auto withTool = [&] (const juce::String& tool, const juce::String& afterwards = "true")
     {
-        return measure (
-            [&]
-            {
-                target.deleteRecursively();
-                target.createDirectory();
-                settle();
-            },
-            [&]
-            {
-                for (const auto& archive : archives)
-                    shell ("cd " + quoted (target) + " && " + tool + " "
-                           + quoted (generated.getChildFile (archive.name)) + " >/dev/null 2>&1; true");
+        return Run { [&]
+                     {
+                         target.deleteRecursively();
+                         target.createDirectory();
+                         settle();
+                     },
+                     [&, tool, afterwards]
+                     {
+                         for (const auto& archive : archives)
+                             shell ("cd " + quoted (target) + " && " + tool + " "
+                                    + quoted (generated.getChildFile (archive.name)) + " >/dev/null 2>&1; true");
 
-                shell ("cd " + quoted (target) + " && " + afterwards);
-            });
+                         shell ("cd " + quoted (target) + " && " + afterwards);
+                     } };
     };
 
-    const auto bsdtar = withTool ("bsdtar -xf");
-    const auto unzip = withTool ("unzip -qo");
-
-    // The installer's files are on disk when it reports success; this makes the
-    // extractor's so too.
-    const auto bsdtarDurable = withTool ("bsdtar -xf", "sync -f .");
+    // The passes and the extractors they are held against, in turns. The installer's
+    // files are on disk when it reports success; sync -f makes the extractor's so too.
+    const auto timings = measureInTurns ({ installing (false), installing (true), withTool ("bsdtar -xf"),
+                                           withTool ("bsdtar -xf", "sync -f ."), withTool ("unzip -qo") });
+    const auto& install = timings[0];
+    const auto& installZlib = timings[1];
+    const auto bsdtar = timings[2].wall, bsdtarDurable = timings[3].wall, unzip = timings[4].wall;
 
     const auto removeTree = measure (
         [&]
