@@ -4,6 +4,7 @@
 #include "install/EntryInflater.h"
 #include "install/InstalledState.h"
 #include "install/PluginFormats.h"
+#include "install/ZipCentralDirectory.h"
 #include "BinaryData.h"
 #include "main_screen/MainComponent.h"
 #include "panels/panel_success.h"
@@ -154,32 +155,23 @@ std::vector<std::vector<std::pair<juce::String, juce::MemoryBlock>>> inflateAll 
     for (const auto& archive : archives)
     {
         auto& files = result.emplace_back();
-        const auto* bytes = reinterpret_cast<const unsigned char*> (archive.data);
-        size_t pos = 0;
+        juce::ZipFile zip (new juce::MemoryInputStream (archive.data, (size_t) archive.size, false), true);
+        const auto located = ZipCentralDirectory::read (archive.data, (size_t) archive.size);
 
-        while (pos + 30 <= (size_t) archive.size && juce::ByteOrder::littleEndianInt (bytes + pos) == 0x04034b50)
+        for (size_t index = 0; index < located.size(); ++index)
         {
-            const auto method = juce::ByteOrder::littleEndianShort (bytes + pos + 8);
-            const auto crc = juce::ByteOrder::littleEndianInt (bytes + pos + 14);
-            const auto packed = juce::ByteOrder::littleEndianInt (bytes + pos + 18);
-            const auto size = juce::ByteOrder::littleEndianInt (bytes + pos + 22);
-            const auto nameLength = juce::ByteOrder::littleEndianShort (bytes + pos + 26);
-            const auto extraLength = juce::ByteOrder::littleEndianShort (bytes + pos + 28);
-            const auto* name = bytes + pos + 30;
-            const auto* data = name + nameLength + extraLength;
-
-            juce::MemoryBlock out (keep ? juce::jmax (1u, size) : 1u);
-            EntryInflater content (data, packed, method, false);
+            const auto& where = located[index];
+            const auto* entry = zip.getEntry ((int) index);
+            const auto size = (size_t) entry->uncompressedSize;
+            juce::MemoryBlock out (keep ? juce::jmax ((size_t) 1, size) : 1);
+            EntryInflater content (archive.data + where.dataOffset, where.compressedSize, where.method, false);
             const auto into = keep ? out.getData() : reused.getData();
 
-            if (size > reused.getSize() || content.read (into, (int) size) != (int) size || content.crc() != crc)
+            if (size > reused.getSize() || content.read (into, (int) size) != (int) size || content.crc() != where.crc)
                 std::cerr << "the benchmark's own inflating failed" << std::endl;
 
             out.setSize (keep ? size : 0);
-            files.emplace_back (
-                juce::String::fromUTF8 (reinterpret_cast<const char*> (name), nameLength).replaceCharacter ('\\', '/'),
-                std::move (out));
-            pos = (size_t) (data - bytes) + packed;
+            files.emplace_back (entry->filename.replaceCharacter ('\\', '/'), std::move (out));
         }
     }
 
