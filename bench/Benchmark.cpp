@@ -178,16 +178,6 @@ std::vector<std::vector<std::pair<juce::String, juce::MemoryBlock>>> inflateAll 
     return result;
 }
 
-// The same work with zlib doing the inflating.
-template <typename Work>
-auto withZlib (Work&& work)
-{
-    EntryInflater::forceZlib (true);
-    const auto result = work();
-    EntryInflater::forceZlib (false);
-    return result;
-}
-
 void writeAll (const std::vector<std::vector<std::pair<juce::String, juce::MemoryBlock>>>& inflated,
                const juce::File& folder)
 {
@@ -280,9 +270,8 @@ void measureLocation (const juce::String& label, const juce::File& base, juce::S
     {
         return Run { emptyPlugins, [&screen, zlib]
                      {
-                         EntryInflater::forceZlib (zlib);
+                         const EntryInflater::ZlibForced forced (zlib);
                          installPass (*screen, false);
-                         EntryInflater::forceZlib (false);
                      } };
     };
     const auto uninstall = measure (
@@ -336,7 +325,12 @@ void measureLocation (const juce::String& label, const juce::File& base, juce::S
         });
 
     const auto inflateOnly = measure ([] {}, [] { inflateAll (false); });
-    const auto inflateZlib = withZlib ([] { return measure ([] {}, [] { inflateAll (false); }); });
+    const auto inflateZlib = measure ([] {},
+                                      []
+                                      {
+                                          const EntryInflater::ZlibForced forced;
+                                          inflateAll (false);
+                                      });
     const auto inflated = inflateAll();
     const auto writeOnly = measure (
         [&]

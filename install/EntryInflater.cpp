@@ -210,9 +210,13 @@ EntryInflater::Library EntryInflater::library()
 #endif
 }
 
-void EntryInflater::forceZlib (bool force)
+EntryInflater::ZlibForced::ZlibForced (bool force) : before (zlibForced.exchange (force))
 {
-    zlibForced = force;
+}
+
+EntryInflater::ZlibForced::~ZlibForced()
+{
+    zlibForced = before;
 }
 
 void EntryInflater::handBackReadPages (bool all)

@@ -37,9 +37,19 @@ public:
     // The library that inflates from now on.
     static Library library();
 
-    // Inflates with zlib from now on even where ISA-L is built in: for measuring one
-    // against the other, and for testing the path of builds without ISA-L.
-    static void forceZlib (bool);
+    // While it lives (and is asked to), zlib inflates even where ISA-L is built in: for
+    // measuring one against the other, and for testing the path of builds without ISA-L.
+    class ZlibForced final
+    {
+    public:
+        explicit ZlibForced (bool force = true);
+        ~ZlibForced();
+
+    private:
+        const bool before;
+
+        JUCE_DECLARE_NON_COPYABLE (ZlibForced)
+    };
 
     class Engine;
 

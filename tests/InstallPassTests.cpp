@@ -31,13 +31,6 @@ bool installFrom (const ArchiveInstaller& installer, const juce::MemoryBlock& ar
     return installer.install (archive.getData(), archive.getSize());
 }
 
-// Inflates with zlib while it lives, as a build without ISA-L does.
-struct ZlibForced
-{
-    explicit ZlibForced (bool force) { EntryInflater::forceZlib (force); }
-    ~ZlibForced() { EntryInflater::forceZlib (false); }
-};
-
 // The central directory's copy of a 32-bit field of the archive's last entry.
 juce::uint8* lastEntryField (juce::MemoryBlock& archive, size_t field)
 {
@@ -325,7 +318,7 @@ TEST_CASE ("A corrupt archive leaves the earlier install exactly as it was", "[i
     REQUIRE (installFrom (installer, good));
     const auto earlier = ScratchFolder::contentHash (installer.target());
 
-    const ZlibForced zlib (GENERATE (false, true));
+    const EntryInflater::ZlibForced zlib (GENERATE (false, true));
     auto bad = good;
     const auto crc = 16, compressedSize = 20, statedSize = 24;
 
@@ -374,7 +367,7 @@ TEST_CASE ("zlib, which builds without ISA-L inflate with, installs the same ite
 {
     const auto installAll = [] (bool zlib)
     {
-        const ZlibForced forced (zlib);
+        const EntryInflater::ZlibForced forced (zlib);
         auto scratch = std::make_unique<ScratchFolder>();
 
         for (const auto& [item, data, size] :
