@@ -2,6 +2,7 @@
 
 #include "InstallerIdentity.h"
 #include "install/InstallPass.h"
+#include "install/PassLock.h"
 #include "install/InstalledState.h"
 #include "install/PluginFormats.h"
 #include "install/SettingsFile.h"
@@ -93,12 +94,13 @@ int printStatus (const CommandLine& command, const CommandLineRunner::Machine& m
     for (int index = 0; index < 3; ++index)
     {
         const auto format = state.stateOf (index);
-        log.add ("status", index, format.target, format.status);
+        const auto because = format.reason.isEmpty() ? juce::String() : " (" + format.reason + ")";
+        log.add ("status", index, format.target, format.status + because);
 
         if (! command.json)
         {
             out << formatNames[index].paddedRight (' ', 6) << format.status.paddedRight (' ', 22)
-                << pathOf (format.target) << '\n';
+                << pathOf (format.target) << because << '\n';
             continue;
         }
 
@@ -108,6 +110,9 @@ int printStatus (const CommandLine& command, const CommandLineRunner::Machine& m
         entry->setProperty ("version", format.version);
         entry->setProperty ("status", format.status);
         entry->setProperty ("path", format.target.getFullPathName());
+
+        if (format.reason.isNotEmpty())
+            entry->setProperty ("reason", format.reason);
         formats.add (juce::var (entry));
     }
 
@@ -115,21 +120,6 @@ int printStatus (const CommandLine& command, const CommandLineRunner::Machine& m
         out << juce::JSON::toString (juce::var (formats), true) << '\n';
 
     return CommandLine::succeeded;
-}
-
-// Why a format failed, as far as the folder tells.
-juce::String reasonFor (const juce::File& folder, const juce::File& target, InstallPass::Mode mode)
-{
-    if (folder == juce::File())
-        return "the settings file names no folder for this format";
-
-#if ! JUCE_WINDOWS
-    if (folder.isDirectory() && ::access (folder.getFullPathName().toRawUTF8(), W_OK) != 0)
-        return "cannot write " + folder.getFullPathName() + ": " + juce::String (std::strerror (errno));
-#endif
-
-    return mode == InstallPass::Mode::install ? "could not install into " + folder.getFullPathName()
-                                              : "could not remove " + target.getFullPathName();
 }
 
 int runPass (const CommandLine& command, const CommandLineRunner::Machine& machine, std::ostream& out,
@@ -148,11 +138,23 @@ int runPass (const CommandLine& command, const CommandLineRunner::Machine& machi
     const auto folders = SettingsFile::loadOrCreate (makerFolder, PluginFormats::defaultFolders (machine.pluginBase));
     const InstallPass pass (makerFolder, carriedProductName, folders);
     const auto mode = installing ? InstallPass::Mode::install : InstallPass::Mode::uninstall;
-    const auto result = pass.removeLeftovers() ? pass.run (command.formats, mode) : InstallPass::Result { {}, true };
+    InstallPass::Result result;
+    result.busy = true;
+
+    if (pass.removeLeftovers())
+        result = pass.run (command.formats, mode);
 
     if (result.busy)
     {
-        err << "td_installer: another install or uninstall is running; nothing was done." << std::endl;
+        const auto reason = "another install or uninstall is running (it holds "
+                          + makerFolder.getChildFile (PassLock::fileName).getFullPathName() + "); nothing was done";
+
+        for (int index = 0; index < 3; ++index)
+            if (command.formats[(size_t) index])
+                log.add (installing ? "install" : "uninstall", index, InstalledState (carriedProductName, folders).installTarget (index),
+                         "failed: " + reason);
+
+        err << "td_installer: " << reason << '.' << std::endl;
         return CommandLine::busy;
     }
 
@@ -179,7 +181,7 @@ int runPass (const CommandLine& command, const CommandLineRunner::Machine& machi
         else
         {
             ++failed;
-            const auto reason = reasonFor (folders[(size_t) index], target, mode);
+            const auto& reason = result.reasons[(size_t) index];
             line << "failed: " << reason;
             log.add (verb, index, target, "failed: " + reason);
         }

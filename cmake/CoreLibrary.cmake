@@ -15,6 +15,8 @@ add_library(PluginManagerCore STATIC
     install/ExtractedFile.h
     install/FolderHandle.cpp
     install/FolderHandle.h
+    install/FailureReason.cpp
+    install/FailureReason.h
     install/InstallPass.cpp
     install/InstallPass.h
     install/InstalledState.cpp
@@ -70,6 +72,12 @@ link_inflate_library(PluginManagerCore)
 
 # Windows calls that need no JUCE, in plain C++ and Win32; also cross-compiled and tested
 # under Wine on its own (tests/windows).
+if(NOT WIN32)
+    target_sources(PluginManagerCore PRIVATE
+        install/PathWalk.cpp
+        install/PathWalk.h)
+endif()
+
 if(WIN32)
     target_sources(PluginManagerCore PRIVATE
         platform/windows/WindowsPlatform.cpp

@@ -1,6 +1,7 @@
 #include "ArchiveInstaller.h"
 
 #include "EntryInflater.h"
+#include "FailureReason.h"
 #include "ProgramImageInputStream.h"
 #include "TextDecoding.h"
 #include "ZipCentralDirectory.h"
@@ -45,10 +46,17 @@ juce::StringArray checkedEntryParts (const juce::String& name, const juce::Strin
 // a thread of its own.
 constexpr int copyBlockSize = 1 << 20;
 
-// Writes one entry's content into a new file; true only when every byte arrived, the
+enum class Copied
+{
+    whole,
+    damaged,   // the archive's content is not what it claims
+    notWritten // the file system refused; errno says why
+};
+
+// Writes one entry's content into a new file; whole only when every byte arrived, the
 // count matches the entry's stated size and the CRC the central directory's.
-bool copyEntry (EntryInflater& in, const juce::ZipFile::ZipEntry& entry, juce::uint32 expectedCrc,
-                juce::HeapBlock<char>& block, ExtractedFile& out)
+Copied copyEntry (EntryInflater& in, const juce::ZipFile::ZipEntry& entry, juce::uint32 expectedCrc,
+                  juce::HeapBlock<char>& block, ExtractedFile& out)
 {
     juce::int64 written = 0;
 
@@ -58,19 +66,26 @@ bool copyEntry (EntryInflater& in, const juce::ZipFile::ZipEntry& entry, juce::u
 
         // More content than stated is damage too, and is not written out to the end.
         if (got < 0 || got > entry.uncompressedSize - written)
-            return false;
+            return Copied::damaged;
 
         if (got == 0)
             break;
 
         if (! out.write (block, (size_t) got))
-            return false;
+            return Copied::notWritten;
 
         written += got;
     }
 
-    return written == entry.uncompressedSize && in.isFinished() && in.crc() == expectedCrc
-        && out.finish (entry.fileTime);
+    if (written != entry.uncompressedSize || ! in.isFinished() || in.crc() != expectedCrc)
+        return Copied::damaged;
+
+    return out.finish (entry.fileTime) ? Copied::whole : Copied::notWritten;
+}
+
+juce::Result damaged (const juce::String& entryName)
+{
+    return juce::Result::fail ("the archive is damaged" + (entryName.isEmpty() ? juce::String() : ": " + entryName));
 }
 
 // The folder that holds an entry, made on the way: every part is a new folder inside
@@ -124,12 +139,22 @@ juce::Array<juce::File> ArchiveInstaller::leftovers() const
     return found;
 }
 
-bool ArchiveInstaller::install (const void* archive, size_t size, ArchiveMemory memory) const
+juce::Result ArchiveInstaller::failure (int error) const
 {
-    const auto pluginFolder = hasFolder() ? FolderHandle::open (folder, true) : FolderHandle();
+    // What happens inside the staging folder happens, for the user, in the plug-in folder.
+    return juce::Result::fail (FailureReason::ofError (error, folder.getFullPathName()));
+}
+
+juce::Result ArchiveInstaller::install (const void* archive, size_t size, ArchiveMemory memory) const
+{
+    if (! hasFolder())
+        return juce::Result::fail (noFolderReason);
+
+    juce::String whyNot;
+    const auto pluginFolder = FolderHandle::open (folder, true, &whyNot);
 
     if (! pluginFolder.isOpen())
-        return false;
+        return juce::Result::fail (whyNot);
 
     removeLeftovers (pluginFolder);
 
@@ -137,13 +162,20 @@ bool ArchiveInstaller::install (const void* archive, size_t size, ArchiveMemory 
     const auto staging = pluginFolder.makeUniqueChild (stagingPrefix(), stagingName);
 
     if (! staging.isOpen())
-        return false;
+        return failure (errno);
 
     // Every file is flushed as it is written; the folders of the new item are flushed
     // before the swap, and the plug-in folder after it, so the swap and the names it
     // brings are on disk before success is reported.
-    const auto succeeded =
-        extract (archive, size, memory, staging) && staging.sync (true) && swapIntoPlace (pluginFolder, staging);
+    auto result = extract (archive, size, memory, staging);
+
+    if (result.wasOk() && ! staging.sync (true))
+        result = failure (errno);
+
+    if (result.wasOk())
+        result = swapIntoPlace (pluginFolder, staging);
+
+    const auto succeeded = result.wasOk();
 
     // After a swap, the staging folder holds the earlier item and goes with it. An
     // earlier item that could not be moved back (its name was taken meanwhile) stays
@@ -154,22 +186,28 @@ bool ArchiveInstaller::install (const void* archive, size_t size, ArchiveMemory 
         pluginFolder.removeEmptyChild (stagingName, staging);
     }
 
-    return succeeded;
+    return result;
 }
 
-bool ArchiveInstaller::uninstall() const
+juce::Result ArchiveInstaller::uninstall() const
 {
     if (! hasFolder())
-        return false;
+        return juce::Result::fail (noFolderReason);
 
-    const auto pluginFolder = FolderHandle::open (folder, false);
+    juce::String whyNot;
+    const auto pluginFolder = FolderHandle::open (folder, false, &whyNot);
 
     // A plug-in folder that is not there holds no item; one behind a link is refused.
     if (! pluginFolder.isOpen())
-        return errno == ENOENT;
+        return errno == ENOENT ? juce::Result::ok() : juce::Result::fail (whyNot);
 
     removeLeftovers (pluginFolder);
-    return pluginFolder.removeChild (itemName) && pluginFolder.sync();
+
+    if (! pluginFolder.removeChild (itemName))
+        return juce::Result::fail ("could not remove all of " + target().getFullPathName() + ": "
+                                   + FailureReason::ofError (errno, target().getFullPathName()));
+
+    return pluginFolder.sync() ? juce::Result::ok() : failure (errno);
 }
 
 void ArchiveInstaller::removeLeftovers() const
@@ -207,8 +245,8 @@ void ArchiveInstaller::removeLeftovers (const FolderHandle& pluginFolder) const
     }
 }
 
-bool ArchiveInstaller::extract (const void* archive, size_t size, ArchiveMemory memory,
-                                const FolderHandle& staging) const
+juce::Result ArchiveInstaller::extract (const void* archive, size_t size, ArchiveMemory memory,
+                                        const FolderHandle& staging) const
 {
     const auto located = ZipCentralDirectory::read (archive, size);
     juce::ZipFile zip (memory == ArchiveMemory::programImage
@@ -217,7 +255,7 @@ bool ArchiveInstaller::extract (const void* archive, size_t size, ArchiveMemory 
                        true);
 
     if (zip.getNumEntries() == 0 || (size_t) zip.getNumEntries() != located.size())
-        return false;
+        return damaged ({});
 
     juce::HeapBlock<char> block (copyBlockSize);
 
@@ -227,12 +265,12 @@ bool ArchiveInstaller::extract (const void* archive, size_t size, ArchiveMemory 
         auto parts = checkedEntryParts (entry->filename, itemName);
 
         if (parts.isEmpty() || entry->isSymbolicLink)
-            return false;
+            return juce::Result::fail ("the archive holds an entry that would land outside the item");
 
         if (entry->filename.endsWithChar ('/') || entry->filename.endsWithChar ('\\'))
         {
             if (! folderFor (staging, parts).isOpen())
-                return false;
+                return failure (errno);
 
             continue;
         }
@@ -246,14 +284,21 @@ bool ArchiveInstaller::extract (const void* archive, size_t size, ArchiveMemory 
         EntryInflater content (static_cast<const char*> (archive) + where.dataOffset, where.compressedSize,
                                where.method, memory == ArchiveMemory::programImage);
 
-        if (file == nullptr || ! copyEntry (content, *entry, where.crc, block, *file))
-            return false;
+        if (file == nullptr)
+            return failure (errno);
+
+        switch (copyEntry (content, *entry, where.crc, block, *file))
+        {
+            case Copied::whole: break;
+            case Copied::damaged: return damaged (entry->filename);
+            case Copied::notWritten: return failure (errno);
+        }
     }
 
-    return staging.kindOf (itemName) != FolderHandle::Kind::missing;
+    return staging.kindOf (itemName) != FolderHandle::Kind::missing ? juce::Result::ok() : damaged ({});
 }
 
-bool ArchiveInstaller::swapIntoPlace (const FolderHandle& pluginFolder, const FolderHandle& staging) const
+juce::Result ArchiveInstaller::swapIntoPlace (const FolderHandle& pluginFolder, const FolderHandle& staging) const
 {
     using Move = FolderHandle::Move;
     using Result = FolderHandle::MoveResult;
@@ -271,7 +316,11 @@ bool ArchiveInstaller::swapIntoPlace (const FolderHandle& pluginFolder, const Fo
     if (result == Result::notSupported)
         result = swapInTwoSteps (pluginFolder, staging);
 
-    return result == Result::moved && pluginFolder.sync() && staging.sync();
+    if (result != Result::moved)
+        return juce::Result::fail ("could not move the new item into place: "
+                                   + FailureReason::ofError (errno, target().getFullPathName()));
+
+    return pluginFolder.sync() && staging.sync() ? juce::Result::ok() : failure (errno);
 }
 
 // Where the file system cannot swap in one step, the earlier item waits inside the

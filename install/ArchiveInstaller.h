@@ -32,9 +32,10 @@ public:
         programImage
     };
 
-    // The archive is read in place: it is not copied.
-    bool install (const void* archive, size_t size, ArchiveMemory memory = ArchiveMemory::ordinary) const;
-    bool uninstall() const;
+    // The archive is read in place: it is not copied. A failure says why in plain words,
+    // with the path concerned.
+    juce::Result install (const void* archive, size_t size, ArchiveMemory memory = ArchiveMemory::ordinary) const;
+    juce::Result uninstall() const;
 
     // Finishes what an interrupted install left behind: restores the earlier item
     // when it was moved aside but the new one never arrived, and removes the rest.
@@ -54,11 +55,14 @@ public:
     juce::String stagingPrefix() const;
     static constexpr const char* earlierItemName = ".earlier";
 
+    static constexpr const char* noFolderReason = "the settings file names no folder for this format";
+
 private:
     bool hasFolder() const;
     void removeLeftovers (const FolderHandle& pluginFolder) const;
-    bool extract (const void* archive, size_t size, ArchiveMemory, const FolderHandle& staging) const;
-    bool swapIntoPlace (const FolderHandle& pluginFolder, const FolderHandle& staging) const;
+    juce::Result extract (const void* archive, size_t size, ArchiveMemory, const FolderHandle& staging) const;
+    juce::Result swapIntoPlace (const FolderHandle& pluginFolder, const FolderHandle& staging) const;
+    juce::Result failure (int error) const;
     FolderHandle::MoveResult swapInTwoSteps (const FolderHandle& pluginFolder, const FolderHandle& staging) const;
 
     const juce::File folder;

@@ -1,5 +1,10 @@
 #include "FolderHandle.h"
 
+#include "FailureReason.h"
+#if ! JUCE_WINDOWS
+# include "PathWalk.h"
+#endif
+
 #if ! JUCE_WINDOWS
 # include <dirent.h>
 # include <fcntl.h>
@@ -135,40 +140,64 @@ FolderHandle::~FolderHandle()
         ::close (handle);
 }
 
-FolderHandle FolderHandle::open (const juce::File& folder, bool createMissing)
+FolderHandle FolderHandle::root()
+{
+    return FolderHandle (::open ("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+}
+
+FolderHandle FolderHandle::reopen (Native item)
+{
+    return FolderHandle (::openat (item, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+}
+
+FolderHandle FolderHandle::open (const juce::File& folder, bool createMissing, juce::String* whyNot)
 {
     const auto parts = partsOf (folder);
+    const auto path = "/" + parts.joinIntoString ("/");
+    juce::String reason;
 
     if (parts.isEmpty() || ! folder.getFullPathName().startsWithChar ('/'))
-        return {};
-
-        // One call where the kernel resolves the whole path refusing links.
-# if defined(SYS_openat2) && defined(RESOLVE_NO_SYMLINKS)
-    open_how how {};
-    how.flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
-    how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
-    const auto path = "/" + parts.joinIntoString ("/");
-    const auto fd = (int) syscall (SYS_openat2, AT_FDCWD, path.toRawUTF8(), &how, sizeof (how));
-
-    if (fd >= 0)
-        return FolderHandle (fd);
-
-    if (errno != ENOSYS && errno != EPERM && errno != EINVAL && ! (errno == ENOENT && createMissing))
-        return {};
-# endif
-
-    // Elsewhere, or to make what is missing: one part at a time, refusing links.
-    FolderHandle current (::open ("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-
-    for (const auto& part : parts)
     {
-        if (! current.isOpen())
-            break;
+        reason = "not an absolute path to a folder: " + folder.getFullPathName();
+        errno = EINVAL;
+    }
+    else
+    {
+        // One call where the kernel resolves the whole path refusing links: most paths hold
+        // none, and then there is nothing to judge.
+# if defined(SYS_openat2) && defined(RESOLVE_NO_SYMLINKS)
+        open_how how {};
+        how.flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+        how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
+        const auto fd = (int) syscall (SYS_openat2, AT_FDCWD, path.toRawUTF8(), &how, sizeof (how));
 
-        current = current.openChild (part, createMissing);
+        if (fd >= 0)
+            return FolderHandle (fd);
+
+        const auto walkOn =
+            errno == ENOSYS || errno == EPERM || errno == EINVAL || errno == ELOOP || errno == ENOTDIR
+            || (errno == ENOENT && createMissing);
+
+        if (! walkOn)
+            reason = FailureReason::ofError (errno, path);
+        else
+# endif
+        {
+            // A link on the way, folders to make, or a part to name: one part at a time.
+            auto opened = PathWalk::open (juce::File (path), createMissing, reason);
+
+            if (opened.isOpen())
+                return opened;
+        }
     }
 
-    return current;
+    const auto error = errno;
+
+    if (whyNot != nullptr)
+        *whyNot = reason;
+
+    errno = error;
+    return {};
 }
 
 bool FolderHandle::makeChildFolder (const juce::String& name, bool ownerOnly) const
@@ -432,7 +461,18 @@ FolderHandle::~FolderHandle()
         CloseHandle (handle);
 }
 
-FolderHandle FolderHandle::open (const juce::File& folder, bool createMissing)
+FolderHandle FolderHandle::open (const juce::File& folder, bool createMissing, juce::String* whyNot)
+{
+    auto opened = openByParts (folder, createMissing);
+
+    if (! opened.isOpen() && whyNot != nullptr)
+        *whyNot = errno == ELOOP ? "the path holds a link or junction, which is never followed: " + folder.getFullPathName()
+                                 : FailureReason::ofError (errno, folder.getFullPathName());
+
+    return opened;
+}
+
+FolderHandle FolderHandle::openByParts (const juce::File& folder, bool createMissing)
 {
     const auto parts = partsOf (folder);
 

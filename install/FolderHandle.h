@@ -24,10 +24,23 @@ public:
 
     bool isOpen() const;
 
-    // Opens a folder by its absolute path without following a link at any level. With
-    // createMissing, folders missing on the way are made (0755); one that another
-    // install made a moment ago is as good as one made here.
-    static FolderHandle open (const juce::File& folder, bool createMissing);
+    // Opens a folder by its absolute path, following a link on the way only where no
+    // ordinary user could have aimed it elsewhere (see PathWalk; on Windows a link or
+    // junction is never followed). With createMissing, folders missing on the way are made
+    // (0755); one that another install made a moment ago is as good as one made here.
+    // whyNot, when given, says in plain words why the folder could not be opened; errno
+    // tells the kind (ENOENT: a part is missing).
+    static FolderHandle open (const juce::File& folder, bool createMissing, juce::String* whyNot = nullptr);
+
+    Native native() const { return handle; }
+
+#if ! JUCE_WINDOWS
+    // The file system's root, where a walk by parts starts.
+    static FolderHandle root();
+
+    // The folder that item, opened as itself (O_PATH), stands for.
+    static FolderHandle reopen (Native item);
+#endif
 
     // A folder inside this one, never through a link; see open() for createMissing.
     FolderHandle openChild (const juce::String& name, bool createMissing) const;
@@ -100,6 +113,9 @@ public:
 
 private:
     explicit FolderHandle (Native);
+#if JUCE_WINDOWS
+    static FolderHandle openByParts (const juce::File& folder, bool createMissing);
+#endif
     bool makeChildFolder (const juce::String& name, bool ownerOnly) const;
     bool removeContents (int depth) const;
     bool removeChild (const juce::String& name, int depth) const;

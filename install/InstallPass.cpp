@@ -25,7 +25,7 @@ Archive archiveOf (int formatIndex)
     }
 }
 
-bool installOrUninstall (const juce::File& folder, const juce::String& item, int formatIndex, InstallPass::Mode mode)
+juce::Result installOrUninstall (const juce::File& folder, const juce::String& item, int formatIndex, InstallPass::Mode mode)
 {
     const ArchiveInstaller installer (folder, item);
 
@@ -70,7 +70,7 @@ InstallPass::Result InstallPass::run (const std::array<bool, 3>& selected, Mode 
     // The formats touch nothing of each other's, and inflating an archive is most of a
     // pass's time, so they run side by side on every core while the caller waits.
     // Where no thread can be had, a format runs when its outcome is asked for.
-    std::array<std::future<bool>, 3> outcomes;
+    std::array<std::future<juce::Result>, 3> outcomes;
 
     for (int index = 0; index < 3; ++index)
     {
@@ -81,8 +81,14 @@ InstallPass::Result InstallPass::run (const std::array<bool, 3>& selected, Mode 
     }
 
     for (size_t index = 0; index < outcomes.size(); ++index)
-        if (outcomes[index].valid())
-            result.outcomes[index] = outcomes[index].get() ? Outcome::succeeded : Outcome::failed;
+    {
+        if (! outcomes[index].valid())
+            continue;
+
+        const auto outcome = outcomes[index].get();
+        result.outcomes[index] = outcome.wasOk() ? Outcome::succeeded : Outcome::failed;
+        result.reasons[index] = outcome.getErrorMessage();
+    }
 
     return result;
 }

@@ -25,6 +25,7 @@ public:
     struct Result
     {
         std::array<Outcome, 3> outcomes { Outcome::skipped, Outcome::skipped, Outcome::skipped };
+        std::array<juce::String, 3> reasons;  // why each failed format failed, in plain words
         bool busy = false;  // another pass held the lock beyond the wait: nothing was done
 
         bool processedAny() const;

@@ -1,8 +1,11 @@
 #include "InstalledState.h"
 
+#include "ArchiveInstaller.h"
 #include "PeVersionReader.h"
 #include "PluginFormats.h"
 #include "RegularFileReader.h"
+
+#include <cerrno>
 
 std::atomic<int> InstalledState::queries { 0 };
 
@@ -27,37 +30,62 @@ juce::File InstalledState::installTarget (int formatIndex) const
     return folder.getChildFile (installedFileName (formatIndex));
 }
 
+FolderHandle InstalledState::folderOf (int formatIndex, juce::String& whyNot) const
+{
+    const auto& folder = folders[(size_t) formatIndex];
+
+    if (folder == juce::File())
+    {
+        whyNot = ArchiveInstaller::noFolderReason;
+        return {};
+    }
+
+    // The same walk as an install's, so that what reads as installed is what an install
+    // or uninstall would work on; a folder that is simply missing holds nothing. The walk
+    // and the look at the item make one existence test.
+    ++queries;
+    auto opened = FolderHandle::open (folder, false, &whyNot);
+
+    if (! opened.isOpen() && errno == ENOENT)
+        whyNot = {};
+
+    return opened;
+}
+
+bool InstalledState::itemIn (const FolderHandle& folder, int formatIndex) const
+{
+    const auto kind = folder.kindOf (installedFileName (formatIndex));
+    return kind != FolderHandle::Kind::missing && kind != FolderHandle::Kind::unknown;
+}
+
 bool InstalledState::isFormatInstalled (int formatIndex) const
 {
-    const auto target = installTarget (formatIndex);
-
-    if (target == juce::File())
-        return false;
-
-    ++queries;
-    return RegularFileReader::anythingAt (target);
+    juce::String whyNot;
+    const auto folder = folderOf (formatIndex, whyNot);
+    return folder.isOpen() && itemIn (folder, formatIndex);
 }
 
 juce::String InstalledState::installedVersion (int formatIndex) const
 {
-    const auto target = installTarget (formatIndex);
-    return target == juce::File() ? juce::String() : versionBelow (target, formatIndex);
+    juce::String whyNot;
+    const auto folder = folderOf (formatIndex, whyNot);
+    return folder.isOpen() ? versionIn (folder, formatIndex) : juce::String();
 }
 
 // Only a regular file inside the item is read: a folder, a link, a FIFO or a device
 // in its place has no version, and reading it never waits.
-juce::String InstalledState::versionBelow (const juce::File& target, int formatIndex) const
+juce::String InstalledState::versionIn (const FolderHandle& folder, int formatIndex) const
 {
     ++queries;
 
     // An AAX bundle carries its version in the module inside it.
-    const auto source =
-        formatIndex == 2 ? target.getFileName() + "/Contents/x64/" + productName + ".aaxplugin" : target.getFileName();
+    const auto item = installedFileName (formatIndex);
+    const auto source = formatIndex == 2 ? item + "/Contents/x64/" + productName + ".aaxplugin" : item;
 
     // On Windows too: the portable reader reads what the system's version functions read on
     // sound modules, and those trust the sizes and offsets a damaged module claims (under
     // Wine they crash).
-    const auto stream = RegularFileReader::open (target.getParentDirectory(), source);
+    const auto stream = RegularFileReader::open (folder, source);
     return stream != nullptr ? PeVersionReader::readFileVersion (*stream) : juce::String();
 }
 
@@ -81,10 +109,11 @@ FormatState InstalledState::stateOf (int formatIndex) const
 {
     FormatState state;
     state.target = installTarget (formatIndex);
-    state.installed = isFormatInstalled (formatIndex);
+    const auto folder = folderOf (formatIndex, state.reason);
+    state.installed = folder.isOpen() && itemIn (folder, formatIndex);
 
     if (state.installed)
-        state.version = versionBelow (state.target, formatIndex);
+        state.version = versionIn (folder, formatIndex);
 
     state.status = statusFor (state.installed, state.version);
     return state;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FolderHandle.h"
+
 #include <juce_core/juce_core.h>
 
 #include <array>
@@ -12,6 +14,7 @@ struct FormatState
     juce::String version;  // empty when none could be read
     juce::String status;   // "NOT INSTALLED", "INSTALLED" or "v1.0.12.0 INSTALLED"
     juce::File target;     // empty when the format has no folder
+    juce::String reason;   // why the folder could not be looked into; empty when it could, or is missing
 };
 
 // The rule that decides whether the product is installed in each format, and which
@@ -37,7 +40,10 @@ public:
     static int queriesMade() { return queries.load(); }
 
 private:
-    juce::String versionBelow (const juce::File& target, int formatIndex) const;
+    // The format's folder, reached as an install reaches it; closed when it cannot be.
+    FolderHandle folderOf (int formatIndex, juce::String& whyNot) const;
+    bool itemIn (const FolderHandle& folder, int formatIndex) const;
+    juce::String versionIn (const FolderHandle& folder, int formatIndex) const;
 
     const juce::String productName;
     const std::array<juce::File, 3> folders;

@@ -20,6 +20,17 @@ std::unique_ptr<juce::InputStream> RegularFileReader::open (const juce::File& fo
     return stream->openedOk() ? std::move (stream) : nullptr;
 }
 
+std::unique_ptr<juce::InputStream> RegularFileReader::open (const FolderHandle& folder, const juce::String& relativePath)
+{
+    WCHAR path[32768];
+    const auto length = GetFinalPathNameByHandleW (folder.native(), path, (DWORD) std::size (path), FILE_NAME_NORMALIZED);
+
+    if (length == 0 || length >= std::size (path))
+        return nullptr;
+
+    return open (juce::File (juce::String (path, (size_t) length)), relativePath);
+}
+
 bool RegularFileReader::anythingAt (const juce::File& item)
 {
     return item.exists() || item.isSymbolicLink();
@@ -88,9 +99,9 @@ constexpr int noFollow = O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK;
 
 // Walks down from folder one name at a time, refusing a link at every step, and
 // returns the last step opened for reading when it is a regular file.
-Descriptor openRegular (const juce::File& folder, const juce::String& relativePath, struct stat& info)
+Descriptor openRegular (const FolderHandle& folder, const juce::String& relativePath, struct stat& info)
 {
-    Descriptor current (::open (folder.getFullPathName().toRawUTF8(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK));
+    Descriptor current (::openat (folder.native(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK));
 
     if (current.get() < 0)
         return Descriptor();
@@ -118,6 +129,12 @@ Descriptor openRegular (const juce::File& folder, const juce::String& relativePa
 }  // namespace
 
 std::unique_ptr<juce::InputStream> RegularFileReader::open (const juce::File& folder, const juce::String& relativePath)
+{
+    const auto held = FolderHandle::open (folder, false);
+    return held.isOpen() ? open (held, relativePath) : nullptr;
+}
+
+std::unique_ptr<juce::InputStream> RegularFileReader::open (const FolderHandle& folder, const juce::String& relativePath)
 {
     struct stat info
     {};

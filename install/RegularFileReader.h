@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FolderHandle.h"
+
 #include <juce_core/juce_core.h>
 
 #include <memory>
@@ -13,7 +15,11 @@ class RegularFileReader final
 public:
     // The regular file at relativePath ('/'-separated) below folder, for reading at any
     // position; nothing when any part of the path is a link or the file is not regular.
+    // The folder is reached as an install reaches it (see FolderHandle::open).
     static std::unique_ptr<juce::InputStream> open (const juce::File& folder, const juce::String& relativePath);
+
+    // The same below a folder already held.
+    static std::unique_ptr<juce::InputStream> open (const FolderHandle& folder, const juce::String& relativePath);
 
     // The whole content of the regular file named name in folder, when it is at most
     // maxBytes long.

@@ -1,8 +1,9 @@
 // A user who owns a plug-in folder races the installer from an ordinary account with
-// four attacks; root-only files outside the folder must come through untouched.
+// five attacks; root-only files and another user's outside the folder must come through untouched.
 // Runs as root in a private mount namespace (see tests/CMakeLists.txt).
 #include "helpers/KilledOnExit.h"
 #include "helpers/Mounts.h"
+#include "helpers/OtherUsers.h"
 #include "helpers/ScratchFolder.h"
 #include "install/ArchiveInstaller.h"
 
@@ -15,22 +16,6 @@
 
 namespace
 {
-uid_t unusedUid()
-{
-    uid_t uid = 42000;
-
-    while (getpwuid (uid) != nullptr)
-        ++uid;
-
-    return uid;
-}
-
-bool own (const juce::File& f, uid_t uid, mode_t mode)
-{
-    return lchown (f.getFullPathName().toRawUTF8(), uid, uid) == 0
-        && chmod (f.getFullPathName().toRawUTF8(), mode) == 0;
-}
-
 // A bundle worth racing: a module of a few MB and a folder of many small files.
 juce::MemoryBlock bundleArchive()
 {
@@ -86,11 +71,11 @@ TEST_CASE ("A user who owns the plug-in folder gains nothing over root", "[hosti
     Mounts::require();
 
     const auto attack =
-        GENERATE (as<juce::String> {}, "staging-link", "deletion-link", "prefilled-rename", "path-link");
+        GENERATE (as<juce::String> {}, "staging-link", "deletion-link", "prefilled-rename", "path-link", "neighbour-link");
     INFO ("attack: " << attack);
 
     ScratchFolder scratch;
-    const auto uid = unusedUid();
+    const auto uid = OtherUsers::unused();
     REQUIRE (chmod (scratch.folder.getFullPathName().toRawUTF8(), 0755) == 0);
 
     // The user's side: a plug-in folder whose whole path below the scratch is theirs,
@@ -100,7 +85,7 @@ TEST_CASE ("A user who owns the plug-in folder gains nothing over root", "[hosti
     REQUIRE (plugins.createDirectory());
 
     for (const auto& folder : { home, home.getChildFile ("a"), plugins })
-        REQUIRE (own (folder, uid, 0755));
+        REQUIRE (OtherUsers::own (folder, uid, 0755));
 
     const auto other = scratch / "other";
     REQUIRE (other.createDirectory());
@@ -113,14 +98,26 @@ TEST_CASE ("A user who owns the plug-in folder gains nothing over root", "[hosti
     const juce::String secret ("root secret 7f3a");
 
     for (const auto& [path, text] : std::initializer_list<std::pair<const char*, juce::String>> {
-             { "secret", secret }, { "overwrite", "root data" }, { "plugins/Item.vst3/keep", "root's own item" } })
+             { "secret", secret },
+             { "overwrite", "root data" },
+             { "plugins/Item.vst3/keep", "root's own item" },
+             { "neighbour/plugins/Item.vst3/keep", "another user's item" } })
         REQUIRE (ScratchFolder::write (victims.getChildFile (path), text));
 
     for (int i = 0; i < 10; ++i)
         REQUIRE (ScratchFolder::write (victims.getChildFile ("tree/f" + juce::String (i)), "root file"));
 
     for (const auto& entry : juce::RangedDirectoryIterator (victims, true, "*", juce::File::findFiles))
-        REQUIRE (own (entry.getFile(), 0, 0600));
+        REQUIRE (OtherUsers::own (entry.getFile(), 0, 0600));
+
+    // Another ordinary user's plug-in folder, which the first may link to but never reach.
+    const auto neighbour = OtherUsers::unused (1);
+
+    for (const auto& entry : juce::RangedDirectoryIterator (victims.getChildFile ("neighbour"), true, "*",
+                                                            juce::File::findFilesAndDirectories))
+        REQUIRE (OtherUsers::own (entry.getFile(), neighbour, entry.isDirectory() ? 0755 : 0600));
+
+    REQUIRE (OtherUsers::own (victims.getChildFile ("neighbour"), neighbour, 0755));
 
     const auto before = victimState (victims);
     const auto archive = bundleArchive();

@@ -1,6 +1,8 @@
 // Settings files that others may have written or broken: whatever is in the file,
 // the program starts and follows the rules for what it can read.
 #include "install/PluginFormats.h"
+#include "helpers/Mounts.h"
+#include "helpers/OtherUsers.h"
 #include "helpers/TestInstaller.h"
 
 #include <catch2/catch_test_macros.hpp>
@@ -130,17 +132,26 @@ TEST_CASE ("Odd but readable settings files are used as they say", "[settings][h
     }
 }
 
-TEST_CASE ("A plug-in folder missing at start is made only where no link leads", "[settings][hostile]")
+TEST_CASE ("A plug-in folder missing at start is made through a link only where no user could aim it",
+           "[settings][hostile]")
 {
+    Mounts::require();
     TestInstaller installer;
-    const auto elsewhere = installer.scratch / "elsewhere";
-    const auto link = installer.scratch / "link";
-    REQUIRE (elsewhere.createDirectory());
-    REQUIRE (elsewhere.createSymbolicLink (link, true));
+    const auto user = OtherUsers::unused();
+    const auto rootFolder = installer.scratch / "root-only";
+    const auto home = installer.scratch / "home";
+    REQUIRE (rootFolder.createDirectory());
+    REQUIRE (home.createDirectory());
+    REQUIRE (OtherUsers::own (home, user, 0755));
+    REQUIRE (chmod (installer.scratch.folder.getFullPathName().toRawUTF8(), 0755) == 0);
 
-    startWith (installer, "<Plugin_Manager_Settings VST3_Path=\"" + link.getFullPathName() + "/VST3\" CLAP_Path=\""
-                              + (installer.scratch / "real/CLAP").getFullPathName() + "\"/>");
+    // A user's link into root's folder, and root's own link to a folder of root's.
+    REQUIRE (OtherUsers::link (home.getChildFile ("link"), rootFolder.getFullPathName(), user));
+    REQUIRE (OtherUsers::link (installer.scratch / "root-link", (installer.scratch / "real").getFullPathName(), 0));
 
-    CHECK_FALSE (elsewhere.getChildFile ("VST3").exists());
+    startWith (installer, "<Plugin_Manager_Settings VST3_Path=\"" + home.getChildFile ("link/VST3").getFullPathName()
+                              + "\" CLAP_Path=\"" + (installer.scratch / "root-link/CLAP").getFullPathName() + "\"/>");
+
+    CHECK_FALSE (rootFolder.getChildFile ("VST3").exists());
     CHECK ((installer.scratch / "real/CLAP").isDirectory());
 }

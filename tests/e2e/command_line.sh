@@ -108,7 +108,7 @@ check "after two passes every format is whole" says "$out" "^AAX   v1.0.12.0 INS
 check "no staging leftovers" test -z "$(find "$plugins" -name '.*' -print -quit)"
 check "the trees are those of a single pass" test "$(trees)" = "$single"
 
-flock "/opt/Tovin Drift/.PluginManagerPass.lock" sleep 8 & holder=$!
+flock --no-fork "/opt/Tovin Drift/.PluginManagerPass.lock" sleep 8 & holder=$!
 sleep 0.5
 run "$app" --uninstall all
 kill "$holder" 2>/dev/null; wait "$holder" 2>/dev/null || true
@@ -133,3 +133,82 @@ run timeout 5 "$app" --status
 check "status returns at once over a FIFO and a link to /dev/zero" exits 0
 check "the FIFO reads installed, without a version" says "$out" "^CLAP  INSTALLED  "
 check "the link reads installed, without a version" says "$out" "^AAX   INSTALLED  "
+
+# Every failure names its cause, with the path concerned: on the per-format line, in the
+# log and in the status JSON (a "reason" only where something is wrong).
+settings="/opt/Tovin Drift/PluginManagerSettings.txt"
+r="$scratch/reasons" reasons_log="$scratch/reasons.log"
+mkdir -p "$r/read-only" "$r/small" "$r/root-only" "$r/home" "$r/frozen"
+: >"$r/file"
+mount --bind "$r/read-only" "$r/read-only"
+mount -o remount,bind,ro "$r/read-only"
+mount -t tmpfs -o size=1m tmpfs "$r/small"
+set_folders() { echo "<Plugin_Manager_Settings $*/>" >"$settings"; }
+json_reasons() {
+    python3 -c 'import json, sys; print("\n".join(f["format"] + ": " + f.get("reason", "-") for f in json.load(sys.stdin)))' <<<"$out"
+}
+
+set_folders "VST3_Path=\"$r/read-only\" CLAP_Path=\"$r/small\" AAX_Path=\"$r/file/AAX\""
+run "$app" --install all --log "$reasons_log"
+check "failures exit 1" exits 1
+check "a read-only folder is named" says "$out" "^VST3 install failed: $r/read-only is read-only$"
+check "a full disk is named" says "$out" "^CLAP install failed: no space left on the disk that holds $r/small$"
+check "a file in the folder's place is named" says "$out" "^AAX install failed: $r/file is a file, not a folder$"
+check "the log carries the reasons" grep -q " install CLAP $r/small/Glass Tundra Lights.clap failed: no space left" "$reasons_log"
+run "$app" --status --json
+check "status JSON: a reason only where the folder cannot be looked into" test "$(json_reasons)" = \
+"VST3: -
+CLAP: -
+AAX: $r/file is a file, not a folder"
+umount "$r/read-only" "$r/small"
+
+# A user's link to root's folder, a folder nobody may change, a format without a folder.
+chown nobody "$r/home"
+ln -s "$r/root-only" "$r/home/link"
+chown -h nobody "$r/home/link"
+chattr +i "$r/frozen"
+set_folders "VST3_Path=\"$r/home/link/VST3\" CLAP_Path=\"$r/frozen\""
+run "$app" --install all --log "$reasons_log"
+chattr -i "$r/frozen"
+check "a user's link is named with its owner" \
+    says "$out" "^VST3 install failed: the path holds a link that a user other than root controls: $r/home/link (owned by nobody), which leads into a folder owned by root: $r/root-only$"
+check "root's folder behind it stays empty" test -z "$(ls -A "$r/root-only")"
+check "permission denied is named" says "$out" "^CLAP install failed: permission denied: $r/frozen$"
+check "a format without a folder says so" says "$out" "^AAX install failed: the settings file names no folder for this format$"
+run "$app" --status --json
+check "status JSON names the link and the missing folder" test "$(json_reasons)" = \
+"VST3: the path holds a link that a user other than root controls: $r/home/link (owned by nobody), which leads into a folder owned by root: $r/root-only
+CLAP: -
+AAX: the settings file names no folder for this format"
+run "$app" --status
+check "plain status gives the reason after the path" says "$out" "^VST3  NOT INSTALLED .*/VST3/Glass Tundra Lights.vst3 (the path holds a link"
+
+# A damaged archive: a copy of the program with one byte of the VST3 module's data changed.
+python3 - "$app" "$r/damaged" <<'PY'
+import struct, sys
+data = bytearray(open(sys.argv[1], "rb").read())
+best, at = 0, 0
+pos = data.find(b"PK\x03\x04")
+while pos >= 0:
+    size, name_len, extra_len = struct.unpack_from("<I", data, pos + 18)[0], *struct.unpack_from("<HH", data, pos + 26)
+    if data[pos + 30:pos + 30 + name_len].startswith(b"Glass Tundra Lights.vst3") and size > best:
+        best, at = size, pos + 30 + name_len + extra_len
+    pos = data.find(b"PK\x03\x04", pos + 4)
+assert best > 1000000, best
+data[at + best // 2] ^= 0xFF
+open(sys.argv[2], "wb").write(data)
+PY
+chmod 755 "$r/damaged"
+set_folders "VST3_Path=\"$plugins/VST3\""
+run "$r/damaged" --install vst3 --log "$reasons_log"
+check "a damaged archive is named" says "$out" "^VST3 install failed: the archive is damaged: Glass Tundra Lights.vst3.Contents"
+check "and the earlier install stays" test -f "$vst3_module"
+check "the log names it too" grep -q " install VST3 .* failed: the archive is damaged" "$reasons_log"
+
+# The lock held by another pass, in the log as well.
+flock --no-fork "/opt/Tovin Drift/.PluginManagerPass.lock" sleep 8 & holder=$!
+sleep 0.5
+run "$app" --uninstall vst3 --log "$reasons_log"
+kill "$holder" 2>/dev/null; wait "$holder" 2>/dev/null || true
+check "a held lock is named" says "$err" "(it holds /opt/Tovin Drift/.PluginManagerPass.lock); nothing was done"
+check "and logged" grep -q " uninstall VST3 .* failed: another install or uninstall is running" "$reasons_log"

@@ -6,7 +6,8 @@
 //
 // The scratch folder holds home/a/plugins (the user's plug-in folder, path and all
 // owned by the user), victim/ (root-only files the user must never reach), other/
-// (a folder of the user's on another file system) and stop (made by the test).
+// (a folder of the user's on another file system) and stop (made by the test);
+// victim/neighbour/ belongs to another ordinary user.
 // Before attacking it tries the victims itself and prints "control: denied" when
 // every attempt failed. The item attacked is "Item.vst3".
 #include <dirent.h>
@@ -197,8 +198,9 @@ void renameOntoStaging()
             rename (filled.c_str(), (plugins + "/" + name).c_str());
 }
 
-// 4. The plug-in folder, or a folder on its path, replaced by a link for a moment.
-void swapPathForLink()
+// 4. The plug-in folder, or a folder on its path, replaced for a moment by a link to a
+// root folder (victim/) or to another user's (victim/neighbour/).
+void swapPathForLink (const std::string& victimFolder)
 {
     const auto swapFor = [] (const std::string& path, const std::string& linkTarget)
     {
@@ -213,8 +215,8 @@ void swapPathForLink()
         rename (aside.c_str(), path.c_str());
     };
 
-    swapFor (home + "/a", victim);
-    swapFor (plugins, victim + "/plugins");
+    swapFor (home + "/a", victimFolder);
+    swapFor (plugins, victimFolder + "/plugins");
 }
 }  // namespace
 
@@ -248,7 +250,9 @@ int main (int argc, char* argv[])
         else if (attack == "prefilled-rename")
             renameOntoStaging();
         else if (attack == "path-link")
-            swapPathForLink();
+            swapPathForLink (victim);
+        else if (attack == "neighbour-link")
+            swapPathForLink (victim + "/neighbour");
         else
             return 4;
     }
