@@ -138,10 +138,19 @@ int runPass (const CommandLine& command, const CommandLineRunner::Machine& machi
     const auto folders = SettingsFile::loadOrCreate (makerFolder, PluginFormats::defaultFolders (machine.pluginBase));
     const InstallPass pass (makerFolder, carriedProductName, folders);
     const auto mode = installing ? InstallPass::Mode::install : InstallPass::Mode::uninstall;
+    const auto cleanup = pass.removeLeftovers();
     InstallPass::Result result;
-    result.busy = true;
+    result.busy = cleanup.busy;
 
-    if (pass.removeLeftovers())
+    for (int index = 0; index < 3; ++index)
+        for (const auto& leftover : cleanup.left[(size_t) index])
+        {
+            out << formatNames[index] << " clean-up left " << leftover.path.getFullPathName() << ": " << leftover.why
+                << '\n';
+            log.add ("cleanup", index, leftover.path, "left: " + leftover.why);
+        }
+
+    if (! cleanup.busy)
         result = pass.run (command.formats, mode);
 
     if (result.busy)

@@ -75,7 +75,9 @@ link_inflate_library(PluginManagerCore)
 if(NOT WIN32)
     target_sources(PluginManagerCore PRIVATE
         install/PathWalk.cpp
-        install/PathWalk.h)
+        install/PathWalk.h
+        install/TreeRemoval.cpp
+        install/TreeRemoval.h)
 endif()
 
 if(WIN32)

@@ -175,15 +175,21 @@ juce::Result ArchiveInstaller::install (const void* archive, size_t size, Archiv
     if (result.wasOk())
         result = swapIntoPlace (pluginFolder, staging);
 
-    const auto succeeded = result.wasOk();
-
-    // After a swap, the staging folder holds the earlier item and goes with it. An
-    // earlier item that could not be moved back (its name was taken meanwhile) stays
-    // there for the next clean-up to put back.
-    if (succeeded || staging.kindOf (earlierItemName) == FolderHandle::Kind::missing)
+    // After a swap, the staging folder holds the earlier item and goes with it; a success
+    // is reported only once nothing of the pass is left in the plug-in folder. An earlier
+    // item that could not be moved back after a failure (its name was taken meanwhile)
+    // stays there for the next clean-up to put back.
+    if (result.wasOk() || staging.kindOf (earlierItemName) == FolderHandle::Kind::missing)
     {
-        staging.removeContents();
-        pluginFolder.removeEmptyChild (stagingName, staging);
+        const auto removed = staging.removeContents() && pluginFolder.removeEmptyChild (stagingName, staging);
+
+        if (result.wasOk() && ! removed)
+        {
+            const auto stagingPath = folder.getChildFile (stagingName).getFullPathName();
+            result = juce::Result::fail ("installed, but the earlier item could not be removed ("
+                                         + FailureReason::ofError (errno, stagingPath)
+                                         + "); the next start removes it");
+        }
     }
 
     return result;
@@ -210,16 +216,19 @@ juce::Result ArchiveInstaller::uninstall() const
     return pluginFolder.sync() ? juce::Result::ok() : failure (errno);
 }
 
-void ArchiveInstaller::removeLeftovers() const
+std::vector<ArchiveInstaller::Leftover> ArchiveInstaller::removeLeftovers() const
 {
     const auto pluginFolder = hasFolder() ? FolderHandle::open (folder, false) : FolderHandle();
-
-    if (pluginFolder.isOpen())
-        removeLeftovers (pluginFolder);
+    return pluginFolder.isOpen() ? removeLeftovers (pluginFolder) : std::vector<Leftover>();
 }
 
-void ArchiveInstaller::removeLeftovers (const FolderHandle& pluginFolder) const
+std::vector<ArchiveInstaller::Leftover> ArchiveInstaller::removeLeftovers (const FolderHandle& pluginFolder) const
 {
+    // A leftover may be whatever tree the folder's owner built in the earlier item: the
+    // work is bounded, and what is left waits for the next start.
+    const auto deadline = juce::Time::getMillisecondCounterHiRes() + cleanupTime.inMilliseconds();
+    std::vector<Leftover> left;
+
     for (const auto& name : pluginFolder.childNames())
     {
         if (! FolderHandle::isUniqueChildName (name, stagingPrefix()))
@@ -240,9 +249,21 @@ void ArchiveInstaller::removeLeftovers (const FolderHandle& pluginFolder) const
             pluginFolder.sync();
         }
 
-        staging.removeContents();
-        pluginFolder.removeEmptyChild (name, staging);
+        const auto emptied = staging.removeContents (deadline);
+        const auto error = errno;
+
+        if (emptied && pluginFolder.removeEmptyChild (name, staging))
+            continue;
+
+        const auto path = folder.getChildFile (name);
+
+        if (juce::Time::getMillisecondCounterHiRes() > deadline)
+            left.push_back ({ path, "the clean-up's time for this start ran out; the next start goes on" });
+        else
+            left.push_back ({ path, "could not remove it: " + FailureReason::ofError (emptied ? errno : error, path.getFullPathName()) });
     }
+
+    return left;
 }
 
 juce::Result ArchiveInstaller::extract (const void* archive, size_t size, ArchiveMemory memory,

@@ -38,8 +38,17 @@ public:
     juce::Result uninstall() const;
 
     // Finishes what an interrupted install left behind: restores the earlier item
-    // when it was moved aside but the new one never arrived, and removes the rest.
-    void removeLeftovers() const;
+    // when it was moved aside but the new one never arrived, and removes the rest,
+    // within cleanupTime. Says what it had to leave, and why.
+    struct Leftover
+    {
+        juce::File path;
+        juce::String why;
+    };
+
+    std::vector<Leftover> removeLeftovers() const;
+
+    juce::RelativeTime cleanupTime { juce::RelativeTime::seconds (5.0) };
 
     juce::File target() const;
 
@@ -59,7 +68,7 @@ public:
 
 private:
     bool hasFolder() const;
-    void removeLeftovers (const FolderHandle& pluginFolder) const;
+    std::vector<Leftover> removeLeftovers (const FolderHandle& pluginFolder) const;
     juce::Result extract (const void* archive, size_t size, ArchiveMemory, const FolderHandle& staging) const;
     juce::Result swapIntoPlace (const FolderHandle& pluginFolder, const FolderHandle& staging) const;
     juce::Result failure (int error) const;

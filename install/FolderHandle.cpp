@@ -3,6 +3,7 @@
 #include "FailureReason.h"
 #if ! JUCE_WINDOWS
 # include "PathWalk.h"
+# include "TreeRemoval.h"
 #endif
 
 #if ! JUCE_WINDOWS
@@ -106,30 +107,6 @@ FolderHandle FolderHandle::makeUniqueChild (const juce::String& prefix, juce::St
     }
 
     return {};
-}
-
-bool FolderHandle::removeChild (const juce::String& name) const
-{
-    return removeChild (name, 0);
-}
-
-bool FolderHandle::removeContents() const
-{
-    return removeContents (0);
-}
-
-bool FolderHandle::removeContents (int depth) const
-{
-    if (depth > deepestFolder)
-        return false;
-
-    auto removedAll = true;
-
-    // Names are read through the handle; every removal is relative to it.
-    for (const auto& name : childNames())
-        removedAll = removeChild (name, depth) && removedAll;
-
-    return removedAll;
 }
 
 #if ! JUCE_WINDOWS
@@ -302,7 +279,12 @@ juce::StringArray FolderHandle::childNames() const
     return names;
 }
 
-bool FolderHandle::removeChild (const juce::String& name, int depth) const
+bool FolderHandle::removeContents (double deadline) const
+{
+    return TreeRemoval (*this, deadline).run();
+}
+
+bool FolderHandle::removeChild (const juce::String& name, double deadline) const
 {
     const auto* path = name.toRawUTF8();
 
@@ -329,16 +311,20 @@ bool FolderHandle::removeChild (const juce::String& name, int depth) const
             return false;
         }
 
-        const auto emptied = child.removeContents (depth + 1);
+        const auto emptied = child.removeContents (deadline);
+        const auto error = errno;
 
-        if (unlinkat (handle, path, AT_REMOVEDIR) == 0)
-            return emptied;
-
-        if (errno == ENOENT)
+        if (unlinkat (handle, path, AT_REMOVEDIR) == 0 || errno == ENOENT)
             return emptied;
 
         if (errno != ENOTDIR)
+        {
+            // What stopped the emptying is the reason, not the folder that is not empty.
+            if (! emptied)
+                errno = error;
+
             return false;
+        }
     }
 
     return false;
@@ -601,7 +587,31 @@ juce::StringArray FolderHandle::childNames() const
     return names;
 }
 
-bool FolderHandle::removeChild (const juce::String& name, int depth) const
+bool FolderHandle::removeChild (const juce::String& name, double) const
+{
+    return removeChildAt (name, 0);
+}
+
+bool FolderHandle::removeContents (double) const
+{
+    return removeContentsAt (0);
+}
+
+// Windows paths are bounded: the depth is too.
+bool FolderHandle::removeContentsAt (int depth) const
+{
+    if (depth > deepestFolder)
+        return false;
+
+    auto removedAll = true;
+
+    for (const auto& name : childNames())
+        removedAll = removeChildAt (name, depth) && removedAll;
+
+    return removedAll;
+}
+
+bool FolderHandle::removeChildAt (const juce::String& name, int depth) const
 {
     // The item as it is, a reparse point included, opened for deletion on its handle.
     const auto item = openItem (finalPathOf (handle) + "\\" + name, DELETE | FILE_READ_ATTRIBUTES | FILE_LIST_DIRECTORY,
@@ -612,7 +622,7 @@ bool FolderHandle::removeChild (const juce::String& name, int depth) const
         return GetLastError() == ERROR_FILE_NOT_FOUND;
 
     FolderHandle held (item);
-    const auto emptied = ! isPlainFolder (info) || held.removeContents (depth + 1);
+    const auto emptied = ! isPlainFolder (info) || held.removeContentsAt (depth + 1);
     return markDeleted (item) && emptied;
 }
 

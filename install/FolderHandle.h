@@ -79,10 +79,12 @@ public:
     juce::StringArray childNames() const;
 
     // Removes name: a file or a link is unlinked (a link is never followed), a folder
-    // is emptied through its own handle, depth first, then removed. Missing counts as
-    // removed. Goes on past failures, removing what it can.
-    bool removeChild (const juce::String& name) const;
-    bool removeContents() const;
+    // is emptied through its own handle (see TreeRemoval: any depth and width), then
+    // removed. Missing counts as removed. Goes on past failures, removing what it can;
+    // with a deadline (a Time::getMillisecondCounterHiRes() value, 0 for none) it stops
+    // once that has passed. errno tells what stopped it.
+    bool removeChild (const juce::String& name, double deadline = 0) const;
+    bool removeContents (double deadline = 0) const;
 
     // Removes name only when it is still this very folder (and then only when empty).
     bool removeEmptyChild (const juce::String& name, const FolderHandle& expected) const;
@@ -117,8 +119,10 @@ private:
     static FolderHandle openByParts (const juce::File& folder, bool createMissing);
 #endif
     bool makeChildFolder (const juce::String& name, bool ownerOnly) const;
-    bool removeContents (int depth) const;
-    bool removeChild (const juce::String& name, int depth) const;
+#if JUCE_WINDOWS
+    bool removeContentsAt (int depth) const;
+    bool removeChildAt (const juce::String& name, int depth) const;
+#endif
     bool sync (int depth) const;
 
     Native handle = ExtractedFile::invalid();

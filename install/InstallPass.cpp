@@ -93,17 +93,27 @@ InstallPass::Result InstallPass::run (const std::array<bool, 3>& selected, Mode 
     return result;
 }
 
-bool InstallPass::removeLeftovers() const
+InstallPass::Cleanup InstallPass::removeLeftovers() const
 {
+    Cleanup cleanup;
     const PassLock lock (makerFolder, lockWait);
 
     if (! lock.isHeld())
-        return false;
+    {
+        cleanup.busy = true;
+        return cleanup;
+    }
 
     const InstalledState state (productName, folders);
+    const auto started = juce::Time::getMillisecondCounterHiRes();
 
     for (int index = 0; index < 3; ++index)
-        ArchiveInstaller (folders[(size_t) index], state.installedFileName (index)).removeLeftovers();
+    {
+        ArchiveInstaller installer (folders[(size_t) index], state.installedFileName (index));
+        const auto spent = juce::RelativeTime::milliseconds ((juce::int64) (juce::Time::getMillisecondCounterHiRes() - started));
+        installer.cleanupTime = juce::jmax (juce::RelativeTime(), cleanupTime - spent);
+        cleanup.left[(size_t) index] = installer.removeLeftovers();
+    }
 
-    return true;
+    return cleanup;
 }

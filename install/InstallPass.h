@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ArchiveInstaller.h"
+
 #include <juce_core/juce_core.h>
 
 #include <array>
@@ -38,8 +40,16 @@ public:
 
     Result run (const std::array<bool, 3>& selected, Mode) const;
 
-    // Finishes what interrupted passes left behind; false when another pass held the lock.
-    bool removeLeftovers() const;
+    // Finishes what interrupted passes left behind, within cleanupTime for all formats.
+    struct Cleanup
+    {
+        bool busy = false;  // another pass held the lock: nothing was done
+        std::array<std::vector<ArchiveInstaller::Leftover>, 3> left;  // what had to stay, by format
+    };
+
+    Cleanup removeLeftovers() const;
+
+    juce::RelativeTime cleanupTime { juce::RelativeTime::seconds (5.0) };
 
     juce::RelativeTime lockWait;
 
