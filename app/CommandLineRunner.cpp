@@ -160,8 +160,8 @@ int runPass (const CommandLine& command, const CommandLineRunner::Machine& machi
 
         for (int index = 0; index < 3; ++index)
             if (command.formats[(size_t) index])
-                log.add (installing ? "install" : "uninstall", index, InstalledState (carriedProductName, folders).installTarget (index),
-                         "failed: " + reason);
+                log.add (installing ? "install" : "uninstall", index,
+                         InstalledState (carriedProductName, folders).installTarget (index), "failed: " + reason);
 
         err << "td_installer: " << reason << '.' << std::endl;
         return CommandLine::busy;

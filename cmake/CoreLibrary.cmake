@@ -17,6 +17,7 @@ add_library(PluginManagerCore STATIC
     install/FolderHandle.h
     install/FailureReason.cpp
     install/FailureReason.h
+    install/Leftover.h
     install/InstallPass.cpp
     install/InstallPass.h
     install/InstalledState.cpp

@@ -49,8 +49,8 @@ constexpr int copyBlockSize = 1 << 20;
 enum class Copied
 {
     whole,
-    damaged,   // the archive's content is not what it claims
-    notWritten // the file system refused; errno says why
+    damaged,    // the archive's content is not what it claims
+    notWritten  // the file system refused; errno says why
 };
 
 // Writes one entry's content into a new file; whole only when every byte arrived, the
@@ -186,9 +186,9 @@ juce::Result ArchiveInstaller::install (const void* archive, size_t size, Archiv
         if (result.wasOk() && ! removed)
         {
             const auto stagingPath = folder.getChildFile (stagingName).getFullPathName();
-            result = juce::Result::fail ("installed, but the earlier item could not be removed ("
-                                         + FailureReason::ofError (errno, stagingPath)
-                                         + "); the next start removes it");
+            result =
+                juce::Result::fail ("installed, but the earlier item could not be removed ("
+                                    + FailureReason::ofError (errno, stagingPath) + "); the next start removes it");
         }
     }
 
@@ -216,13 +216,13 @@ juce::Result ArchiveInstaller::uninstall() const
     return pluginFolder.sync() ? juce::Result::ok() : failure (errno);
 }
 
-std::vector<ArchiveInstaller::Leftover> ArchiveInstaller::removeLeftovers() const
+std::vector<Leftover> ArchiveInstaller::removeLeftovers() const
 {
     const auto pluginFolder = hasFolder() ? FolderHandle::open (folder, false) : FolderHandle();
     return pluginFolder.isOpen() ? removeLeftovers (pluginFolder) : std::vector<Leftover>();
 }
 
-std::vector<ArchiveInstaller::Leftover> ArchiveInstaller::removeLeftovers (const FolderHandle& pluginFolder) const
+std::vector<Leftover> ArchiveInstaller::removeLeftovers (const FolderHandle& pluginFolder) const
 {
     // A leftover may be whatever tree the folder's owner built in the earlier item: the
     // work is bounded, and what is left waits for the next start.
@@ -260,7 +260,8 @@ std::vector<ArchiveInstaller::Leftover> ArchiveInstaller::removeLeftovers (const
         if (juce::Time::getMillisecondCounterHiRes() > deadline)
             left.push_back ({ path, "the clean-up's time for this start ran out; the next start goes on" });
         else
-            left.push_back ({ path, "could not remove it: " + FailureReason::ofError (emptied ? errno : error, path.getFullPathName()) });
+            left.push_back ({ path, "could not remove it: "
+                                        + FailureReason::ofError (emptied ? errno : error, path.getFullPathName()) });
     }
 
     return left;

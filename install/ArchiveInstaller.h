@@ -1,8 +1,11 @@
 #pragma once
 
 #include "FolderHandle.h"
+#include "Leftover.h"
 
 #include <juce_core/juce_core.h>
+
+#include <vector>
 
 // Puts one plug-in item (a bundle folder or a single file) into a plug-in folder
 // from a ZIP archive, or takes it away, without ever leaving a broken item behind
@@ -40,12 +43,6 @@ public:
     // Finishes what an interrupted install left behind: restores the earlier item
     // when it was moved aside but the new one never arrived, and removes the rest,
     // within cleanupTime. Says what it had to leave, and why.
-    struct Leftover
-    {
-        juce::File path;
-        juce::String why;
-    };
-
     std::vector<Leftover> removeLeftovers() const;
 
     juce::RelativeTime cleanupTime { juce::RelativeTime::seconds (5.0) };

@@ -151,9 +151,8 @@ FolderHandle FolderHandle::open (const juce::File& folder, bool createMissing, j
         if (fd >= 0)
             return FolderHandle (fd);
 
-        const auto walkOn =
-            errno == ENOSYS || errno == EPERM || errno == EINVAL || errno == ELOOP || errno == ENOTDIR
-            || (errno == ENOENT && createMissing);
+        const auto walkOn = errno == ENOSYS || errno == EPERM || errno == EINVAL || errno == ELOOP || errno == ENOTDIR
+                         || (errno == ENOENT && createMissing);
 
         if (! walkOn)
             reason = FailureReason::ofError (errno, path);
@@ -452,8 +451,9 @@ FolderHandle FolderHandle::open (const juce::File& folder, bool createMissing, j
     auto opened = openByParts (folder, createMissing);
 
     if (! opened.isOpen() && whyNot != nullptr)
-        *whyNot = errno == ELOOP ? "the path holds a link or junction, which is never followed: " + folder.getFullPathName()
-                                 : FailureReason::ofError (errno, folder.getFullPathName());
+        *whyNot = errno == ELOOP
+                    ? "the path holds a link or junction, which is never followed: " + folder.getFullPathName()
+                    : FailureReason::ofError (errno, folder.getFullPathName());
 
     return opened;
 }

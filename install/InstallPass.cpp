@@ -25,7 +25,8 @@ Archive archiveOf (int formatIndex)
     }
 }
 
-juce::Result installOrUninstall (const juce::File& folder, const juce::String& item, int formatIndex, InstallPass::Mode mode)
+juce::Result installOrUninstall (const juce::File& folder, const juce::String& item, int formatIndex,
+                                 InstallPass::Mode mode)
 {
     const ArchiveInstaller installer (folder, item);
 
@@ -110,7 +111,8 @@ InstallPass::Cleanup InstallPass::removeLeftovers() const
     for (int index = 0; index < 3; ++index)
     {
         ArchiveInstaller installer (folders[(size_t) index], state.installedFileName (index));
-        const auto spent = juce::RelativeTime::milliseconds ((juce::int64) (juce::Time::getMillisecondCounterHiRes() - started));
+        const auto spent =
+            juce::RelativeTime::milliseconds ((juce::int64) (juce::Time::getMillisecondCounterHiRes() - started));
         installer.cleanupTime = juce::jmax (juce::RelativeTime(), cleanupTime - spent);
         cleanup.left[(size_t) index] = installer.removeLeftovers();
     }

@@ -1,10 +1,11 @@
 #pragma once
 
-#include "ArchiveInstaller.h"
+#include "Leftover.h"
 
 #include <juce_core/juce_core.h>
 
 #include <array>
+#include <vector>
 
 // Installs or uninstalls the product's item in each selected format's plug-in folder,
 // one pass at a time on the machine. The window and the command line both run it.
@@ -28,7 +29,7 @@ public:
     {
         std::array<Outcome, 3> outcomes { Outcome::skipped, Outcome::skipped, Outcome::skipped };
         std::array<juce::String, 3> reasons;  // why each failed format failed, in plain words
-        bool busy = false;  // another pass held the lock beyond the wait: nothing was done
+        bool busy = false;                    // another pass held the lock beyond the wait: nothing was done
 
         bool processedAny() const;
         bool allSucceeded() const;
@@ -43,8 +44,8 @@ public:
     // Finishes what interrupted passes left behind, within cleanupTime for all formats.
     struct Cleanup
     {
-        bool busy = false;  // another pass held the lock: nothing was done
-        std::array<std::vector<ArchiveInstaller::Leftover>, 3> left;  // what had to stay, by format
+        bool busy = false;                          // another pass held the lock: nothing was done
+        std::array<std::vector<Leftover>, 3> left;  // what had to stay, by format
     };
 
     Cleanup removeLeftovers() const;

@@ -1,6 +1,7 @@
 #include "InstalledState.h"
 
 #include "ArchiveInstaller.h"
+#include "FolderHandle.h"
 #include "PeVersionReader.h"
 #include "PluginFormats.h"
 #include "RegularFileReader.h"

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "FolderHandle.h"
-
 #include <juce_core/juce_core.h>
 
 #include <array>
 #include <atomic>
+
+class FolderHandle;
 
 // What the screen and the command line show of one format.
 struct FormatState

@@ -251,9 +251,11 @@ private:
     void adopt (const FolderHandle& folder, const FolderHandle& parent) const
     {
         struct stat made
-        {}, holder {};
+        {
+        }, holder {};
 
-        if (::fstat (folder.native(), &made) != 0 || made.st_uid != ::geteuid() || ::fstat (parent.native(), &holder) != 0)
+        if (::fstat (folder.native(), &made) != 0 || made.st_uid != ::geteuid()
+            || ::fstat (parent.native(), &holder) != 0)
             return;
 
         ::fchmod (folder.native(), 0755);

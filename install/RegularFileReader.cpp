@@ -1,5 +1,7 @@
 #include "RegularFileReader.h"
 
+#include "FolderHandle.h"
+
 #if ! JUCE_WINDOWS
 # include <cerrno>
 # include <fcntl.h>
@@ -20,10 +22,12 @@ std::unique_ptr<juce::InputStream> RegularFileReader::open (const juce::File& fo
     return stream->openedOk() ? std::move (stream) : nullptr;
 }
 
-std::unique_ptr<juce::InputStream> RegularFileReader::open (const FolderHandle& folder, const juce::String& relativePath)
+std::unique_ptr<juce::InputStream> RegularFileReader::open (const FolderHandle& folder,
+                                                            const juce::String& relativePath)
 {
     WCHAR path[32768];
-    const auto length = GetFinalPathNameByHandleW (folder.native(), path, (DWORD) std::size (path), FILE_NAME_NORMALIZED);
+    const auto length =
+        GetFinalPathNameByHandleW (folder.native(), path, (DWORD) std::size (path), FILE_NAME_NORMALIZED);
 
     if (length == 0 || length >= std::size (path))
         return nullptr;
@@ -134,7 +138,8 @@ std::unique_ptr<juce::InputStream> RegularFileReader::open (const juce::File& fo
     return held.isOpen() ? open (held, relativePath) : nullptr;
 }
 
-std::unique_ptr<juce::InputStream> RegularFileReader::open (const FolderHandle& folder, const juce::String& relativePath)
+std::unique_ptr<juce::InputStream> RegularFileReader::open (const FolderHandle& folder,
+                                                            const juce::String& relativePath)
 {
     struct stat info
     {};

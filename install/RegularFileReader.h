@@ -1,11 +1,11 @@
 #pragma once
 
-#include "FolderHandle.h"
-
 #include <juce_core/juce_core.h>
 
 #include <memory>
 #include <optional>
+
+class FolderHandle;
 
 // Reads files that other users may have put in place of the ones expected: only a
 // regular file is ever read, no link below the given folder is followed, and opening

@@ -118,16 +118,26 @@ void MainComponent::runInstallOrUninstall()
         if (result.outcomes[index] != InstallPass::Outcome::skipped)
             selected[index] = false;
 
+    juce::StringArray reasons;
+
+    if (result.busy)
+        reasons.add ("another install or uninstall is running");
+
+    for (size_t index = 0; index < selected.size(); ++index)
+        if (result.outcomes[index] == InstallPass::Outcome::failed)
+            reasons.add (formatNames[(int) index] + ": " + result.reasons[index]);
+
     repaint();
-    showResultPanel (result.processedAny() && result.allSucceeded());
+    showResultPanel (result.processedAny() && result.allSucceeded(), reasons.joinIntoString ("; "));
 }
 
-void MainComponent::showResultPanel (bool success)
+void MainComponent::showResultPanel (bool success, const juce::String& reason)
 {
     resultPanel = std::make_unique<panel_success>();
     addAndMakeVisible (*resultPanel);
     coverScreen (*resultPanel);
     resultPanel->success = success;
+    resultPanel->reason = reason;
     resultPanel->announce();
 
     juce::Desktop::getInstance().getAnimator().animateComponent (resultPanel.get(), getBounds(), 0.0f, 3000, true, 0.0,

@@ -92,7 +92,7 @@ private:
     InstalledState installedState() const;
 
     std::unique_ptr<TransparentButton> makeButton (const juce::String& name);
-    void showResultPanel (bool success);
+    void showResultPanel (bool success, const juce::String& reason = {});
 
     template <typename Panel>
     Panel& openPanel (std::unique_ptr<Panel>& holder, std::unique_ptr<Panel> panel, juce::Button& opener);

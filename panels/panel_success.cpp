@@ -45,6 +45,8 @@ void panel_success::resized()
 
 void panel_success::announce()
 {
-    announcement = success ? "Operation successful" : "Operation failed";
+    announcement = success          ? "Operation successful"
+                 : reason.isEmpty() ? "Operation failed"
+                                    : "Operation failed: " + reason;
     juce::AccessibilityHandler::postAnnouncement (announcement, juce::AccessibilityHandler::AnnouncementPriority::high);
 }

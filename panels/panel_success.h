@@ -20,6 +20,7 @@ public:
     float unit = 9.0f;
     std::unique_ptr<juce::Drawable> successIcon;
     std::unique_ptr<juce::Drawable> warningIcon;
+    juce::String reason;  // why a failure failed: told to assistive technology, never drawn
     juce::String announcement;
 
 private:

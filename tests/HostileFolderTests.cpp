@@ -74,8 +74,8 @@ TEST_CASE ("A user who owns the plug-in folder gains nothing over root", "[hosti
 {
     Mounts::require();
 
-    const auto attack =
-        GENERATE (as<juce::String> {}, "staging-link", "deletion-link", "prefilled-rename", "path-link", "neighbour-link");
+    const auto attack = GENERATE (as<juce::String> {}, "staging-link", "deletion-link", "prefilled-rename", "path-link",
+                                  "neighbour-link");
     INFO ("attack: " << attack);
 
     ScratchFolder scratch;
@@ -224,8 +224,10 @@ bool buildTree (int plugins, const juce::String& shape, const juce::File& victim
     }
 
     // Links to root's folder and file, a file and a folder at each of 3,000 levels.
-    const auto tree = victims.getChildFile ("tree").getFullPathName(), secret = victims.getChildFile ("secret").getFullPathName();
-    return chain (item, 3000, [&] (int folder)
+    const auto tree = victims.getChildFile ("tree").getFullPathName(),
+               secret = victims.getChildFile ("secret").getFullPathName();
+    return chain (item, 3000,
+                  [&] (int folder)
                   {
                       return symlinkat (tree.toRawUTF8(), folder, "to-root-folder") == 0
                           && symlinkat (secret.toRawUTF8(), folder, "to-root-file") == 0 && emptyFile (folder, "f");
@@ -253,8 +255,8 @@ TEST_CASE ("Whatever tree the folder's owner builds, removal takes all of it and
 {
     Mounts::require();
 
-    const auto shape = GENERATE (as<juce::String> {}, "30,000 nested folders", "200,000 empty files",
-                                 "links at every level");
+    const auto shape =
+        GENERATE (as<juce::String> {}, "30,000 nested folders", "200,000 empty files", "links at every level");
     INFO ("tree: " << shape);
 
     ScratchFolder scratch;
@@ -262,7 +264,8 @@ TEST_CASE ("Whatever tree the folder's owner builds, removal takes all of it and
     REQUIRE (chmod (scratch.folder.getFullPathName().toRawUTF8(), 0755) == 0);
     const auto plugins = scratch / "plugins";
     REQUIRE (plugins.createDirectory());
-    REQUIRE (Mounts::run ("mount -t tmpfs -o mode=0755,uid=" + juce::String (uid) + " tmpfs " + Mounts::quoted (plugins)));
+    REQUIRE (
+        Mounts::run ("mount -t tmpfs -o mode=0755,uid=" + juce::String (uid) + " tmpfs " + Mounts::quoted (plugins)));
 
     const auto victims = scratch / "victim";
     REQUIRE (ScratchFolder::write (victims.getChildFile ("secret"), "root secret"));

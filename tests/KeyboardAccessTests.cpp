@@ -277,5 +277,12 @@ TEST_CASE ("Assistive technology hears what each button is, says and holds", "[a
         CHECK (screen.resultPanel->announcement == "Operation failed");
         CHECK (installer.pass ({ 1 }));
         CHECK (screen.resultPanel->announcement == "Operation successful");
+
+        // Why a format failed is told, though never drawn.
+        REQUIRE (installer.folder (2).getParentDirectory().createDirectory());
+        REQUIRE (installer.folder (2).create());
+        CHECK_FALSE (installer.pass ({ 1, 2 }));
+        CHECK (screen.resultPanel->announcement
+               == "Operation failed: AAX: " + installer.folder (2).getFullPathName() + " is a file, not a folder");
     }
 }

@@ -24,9 +24,11 @@ struct LinkedFolders
     {
         REQUIRE (chmod (scratch.folder.getFullPathName().toRawUTF8(), 0755) == 0);
 
-        for (const auto& [folder, owner] :
-             { std::pair { home, user }, { home.getChildFile ("data"), user }, { scratch / "neighbour", neighbour },
-               { scratch / "neighbour/plugins", neighbour }, { scratch / "root/plugins", 0u } })
+        for (const auto& [folder, owner] : { std::pair { home, user },
+                                             { home.getChildFile ("data"), user },
+                                             { scratch / "neighbour", neighbour },
+                                             { scratch / "neighbour/plugins", neighbour },
+                                             { scratch / "root/plugins", 0u } })
         {
             REQUIRE (folder.createDirectory());
             REQUIRE (OtherUsers::own (folder, owner, 0755));
@@ -68,8 +70,8 @@ TEST_CASE ("Links on a plug-in folder's path are followed only where no other us
     SECTION ("a user's link in their own folder to their own folder, relative and absolute")
     {
         REQUIRE (OtherUsers::link (setup.home.getChildFile (".vst3"), "data", setup.user));
-        REQUIRE (OtherUsers::link (setup.home.getChildFile (".clap"), setup.home.getChildFile ("data/clap").getFullPathName(),
-                                   setup.user));
+        REQUIRE (OtherUsers::link (setup.home.getChildFile (".clap"),
+                                   setup.home.getChildFile ("data/clap").getFullPathName(), setup.user));
 
         REQUIRE (setup.install (setup.home.getChildFile (".vst3")));
         CHECK (setup.home.getChildFile ("data/Item.vst3/Contents/module").existsAsFile());
@@ -83,7 +85,8 @@ TEST_CASE ("Links on a plug-in folder's path are followed only where no other us
 
     SECTION ("a user's link to root's folder, or to another user's, is refused and named")
     {
-        for (const auto& [name, target] : { std::pair { "to-root", scratch / "root" }, { "to-neighbour", scratch / "neighbour" } })
+        for (const auto& [name, target] :
+             { std::pair { "to-root", scratch / "root" }, { "to-neighbour", scratch / "neighbour" } })
         {
             const auto link = setup.home.getChildFile (name);
             REQUIRE (OtherUsers::link (link, target.getFullPathName(), setup.user));
@@ -120,8 +123,8 @@ TEST_CASE ("Links on a plug-in folder's path are followed only where no other us
         for (const auto& link : { shared.getChildFile ("link"), setup.home.getChildFile ("root-made") })
         {
             const auto result = setup.install (link.getChildFile ("plugins"));
-            CHECK (result.getErrorMessage().contains ("a link that a user other than root controls: "
-                                                      + link.getFullPathName() + " (owned by root)"));
+            CHECK (result.getErrorMessage().contains (
+                "a link that a user other than root controls: " + link.getFullPathName() + " (owned by root)"));
         }
 
         CHECK_FALSE ((scratch / "root/plugins/Item.vst3").exists());
