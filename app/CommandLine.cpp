@@ -46,6 +46,10 @@ CommandLine CommandLine::parse (const juce::StringArray& arguments)
         const auto& argument = arguments[index];
         const auto takesValue = argument == "--install" || argument == "--uninstall" || argument == "--log";
 
+        // --verify names formats of its own, or, beside --status, none.
+        const auto verifyList = argument == "--verify" && index + 1 < arguments.size()
+                             && ! arguments[index + 1].startsWith ("--");
+
         if (takesValue && index + 1 >= arguments.size())
             return failure (argument + " needs a value");
 
@@ -57,6 +61,23 @@ CommandLine CommandLine::parse (const juce::StringArray& arguments)
             if (! parseFormats (arguments[++index], result.formats))
                 return failure ("unknown or empty format list \"" + arguments[index]
                                 + "\" (use vst3, clap, aax, comma-separated, or all)");
+        }
+        else if (verifyList)
+        {
+            ++actions;
+            result.action = Action::verify;
+
+            if (! parseFormats (arguments[++index], result.formats))
+                return failure ("unknown or empty format list \"" + arguments[index]
+                                + "\" (use vst3, clap, aax, comma-separated, or all)");
+        }
+        else if (argument == "--verify")
+        {
+            result.verifyStatus = true;
+        }
+        else if (argument == "--force")
+        {
+            result.force = true;
         }
         else if (argument == "--log")
         {
@@ -89,10 +110,16 @@ CommandLine CommandLine::parse (const juce::StringArray& arguments)
         return arguments.isEmpty() ? result : failure ("nothing to do: give --install, --uninstall or --status");
 
     if (actions > 1)
-        return failure ("give only one of --install, --uninstall, --status, --help, --version");
+        return failure ("give only one of --install, --uninstall, --verify, --status, --help, --version");
 
-    if (result.json && result.action != Action::status)
-        return failure ("--json goes with --status only");
+    if (result.json && (result.action == Action::help || result.action == Action::version))
+        return failure ("--json goes with --install, --uninstall, --verify or --status");
+
+    if (result.force && result.action != Action::install)
+        return failure ("--force goes with --install only");
+
+    if (result.verifyStatus && result.action != Action::status)
+        return failure ("--verify needs a format list, or goes with --status");
 
     return result;
 }
@@ -102,17 +129,21 @@ juce::String CommandLine::usage()
     return "Usage:\n"
            "  td_installer                          open the window\n"
            "  td_installer --install FORMATS        install the named formats, e.g. --install vst3,clap (or: all)\n"
+           "  td_installer --install ... --force    reinstall even what is intact\n"
            "  td_installer --uninstall FORMATS      uninstall them\n"
-           "  td_installer --status [--json]        print each format's state as the screen shows it\n"
+           "  td_installer --verify FORMATS         compare each installed item with the carried archive\n"
+           "  td_installer --status [--verify]      print each format's state as the screen shows it\n"
+           "  td_installer ... --json               print the outcome as JSON (with any of the above)\n"
            "  td_installer --log FILE ...           also append what was done to FILE (with any of the above)\n"
            "  td_installer --help | --version\n"
            "\n"
            "FORMATS is a comma-separated list of vst3, clap, aax (any case), or all.\n"
            "--install and --uninstall need administrator (root) rights; they never prompt.\n"
+           "--install leaves an intact item as it is (\"unchanged\") and replaces a modified one (\"repaired\").\n"
            "\n"
            "Exit status:\n"
            "  0  every named format succeeded\n"
-           "  1  at least one format failed\n"
+           "  1  at least one format failed (--verify: at least one is not intact)\n"
            "  2  usage error (nothing was changed)\n"
            "  3  not privileged (run as root)\n"
            "  4  another install or uninstall held the lock beyond the wait\n";

@@ -14,6 +14,7 @@ struct CommandLine
         install,
         uninstall,
         status,
+        verify,
         help,
         version,
         usageError
@@ -32,6 +33,8 @@ struct CommandLine
     Action action = Action::openWindow;
     std::array<bool, 3> formats {};  // by format index
     bool json = false;
+    bool force = false;         // --install reinstalls even an intact item
+    bool verifyStatus = false;  // --status --verify: whether each item is intact
     juce::String logFile;
     juce::String error;  // what was wrong, for a usage error
 

@@ -82,44 +82,160 @@ juce::String pathOf (const juce::File& target)
     return target == juce::File() ? juce::String ("(no folder)") : target.getFullPathName();
 }
 
+juce::String verdictOf (const ItemVerifier::Report& report)
+{
+    switch (report.verdict)
+    {
+        case ItemVerifier::Verdict::intact: return "intact";
+        case ItemVerifier::Verdict::modified: return "modified";
+        case ItemVerifier::Verdict::notInstalled: return "not installed";
+        case ItemVerifier::Verdict::unreadable: break;
+    }
+
+    return "cannot be verified";
+}
+
+// true or false for an item that is there, nothing (null) for one that is not.
+juce::var intactOf (const ItemVerifier::Report& report)
+{
+    if (report.verdict == ItemVerifier::Verdict::intact || report.verdict == ItemVerifier::Verdict::modified)
+        return report.verdict == ItemVerifier::Verdict::intact;
+
+    return {};
+}
+
+juce::DynamicObject* jsonEntry (int formatIndex, const juce::File& target)
+{
+    auto* entry = new juce::DynamicObject();
+    entry->setProperty ("format", formatNames[formatIndex]);
+    entry->setProperty ("path", target.getFullPathName());
+    return entry;
+}
+
+void printJson (const juce::Array<juce::var>& formats, std::ostream& out)
+{
+    out << juce::JSON::toString (juce::var (formats), true) << '\n';
+}
+
+std::array<juce::File, 3> readFolders (const CommandLineRunner::Machine& machine)
+{
+    // Reading only: a missing settings file is not written, its defaults are shown.
+    return SettingsFile::read (SettingsFile::makerFolder (machine.applicationData),
+                               PluginFormats::defaultFolders (machine.pluginBase));
+}
+
+std::array<ItemVerifier::Report, 3> verifyFolders (const CommandLineRunner::Machine& machine,
+                                                   const std::array<juce::File, 3>& folders,
+                                                   const std::array<bool, 3>& formats)
+{
+    return InstallPass (SettingsFile::makerFolder (machine.applicationData), carriedProductName, folders).verify (formats);
+}
+
 int printStatus (const CommandLine& command, const CommandLineRunner::Machine& machine, std::ostream& out,
                  ActionLog& log)
 {
-    // Reading only: a missing settings file is not written, its defaults are shown.
-    const auto folders = SettingsFile::read (SettingsFile::makerFolder (machine.applicationData),
-                                             PluginFormats::defaultFolders (machine.pluginBase));
+    const auto folders = readFolders (machine);
     const InstalledState state (carriedProductName, folders);
+    const auto reports = command.verifyStatus ? verifyFolders (machine, folders, { true, true, true })
+                                              : std::array<ItemVerifier::Report, 3>();
     juce::Array<juce::var> formats;
 
     for (int index = 0; index < 3; ++index)
     {
         const auto format = state.stateOf (index);
         const auto because = format.reason.isEmpty() ? juce::String() : " (" + format.reason + ")";
-        log.add ("status", index, format.target, format.status + because);
+        const auto& report = reports[(size_t) index];
+        const auto verdict = command.verifyStatus && format.installed ? " [" + verdictOf (report) + "]" : juce::String();
+        log.add ("status", index, format.target, format.status + because + verdict);
 
         if (! command.json)
         {
             out << formatNames[index].paddedRight (' ', 6) << format.status.paddedRight (' ', 22)
-                << pathOf (format.target) << because << '\n';
+                << pathOf (format.target) << because << verdict << '\n';
             continue;
         }
 
-        auto* entry = new juce::DynamicObject();
-        entry->setProperty ("format", formatNames[index]);
+        auto* entry = jsonEntry (index, format.target);
         entry->setProperty ("installed", format.installed);
         entry->setProperty ("version", format.version);
         entry->setProperty ("status", format.status);
-        entry->setProperty ("path", format.target.getFullPathName());
+
+        if (command.verifyStatus)
+            entry->setProperty ("intact", intactOf (report));
 
         if (format.reason.isNotEmpty())
             entry->setProperty ("reason", format.reason);
+
         formats.add (juce::var (entry));
     }
 
     if (command.json)
-        out << juce::JSON::toString (juce::var (formats), true) << '\n';
+        printJson (formats, out);
 
     return CommandLine::succeeded;
+}
+
+int runVerify (const CommandLine& command, const CommandLineRunner::Machine& machine, std::ostream& out,
+               ActionLog& log)
+{
+    const auto folders = readFolders (machine);
+    const InstalledState state (carriedProductName, folders);
+    const auto reports = verifyFolders (machine, folders, command.formats);
+    juce::Array<juce::var> formats;
+    auto named = 0, intact = 0;
+
+    for (int index = 0; index < 3; ++index)
+    {
+        if (! command.formats[(size_t) index])
+            continue;
+
+        ++named;
+        const auto& report = reports[(size_t) index];
+        const auto target = state.installTarget (index);
+        intact += report.verdict == ItemVerifier::Verdict::intact ? 1 : 0;
+
+        const auto details = report.verdict == ItemVerifier::Verdict::unreadable ? report.reason
+                           : report.differences.isEmpty()                        ? pathOf (target)
+                               : pathOf (target) + " (" + report.differences.joinIntoString ("; ") + ")";
+        log.add ("verify", index, target, verdictOf (report) + ": " + details);
+
+        if (! command.json)
+        {
+            out << formatNames[index] << ' ' << verdictOf (report) << ": " << details << '\n';
+            continue;
+        }
+
+        auto* entry = jsonEntry (index, target);
+        entry->setProperty ("verdict", verdictOf (report));
+        entry->setProperty ("intact", intactOf (report));
+        entry->setProperty ("differences", report.differences);
+
+        if (report.reason.isNotEmpty())
+            entry->setProperty ("reason", report.reason);
+
+        formats.add (juce::var (entry));
+    }
+
+    if (command.json)
+        printJson (formats, out);
+    else
+        out << "verified: " << intact << " of " << named << " formats intact\n";
+
+    return intact == named ? CommandLine::succeeded : CommandLine::someFormatFailed;
+}
+
+juce::String wordFor (InstallPass::Outcome outcome)
+{
+    switch (outcome)
+    {
+        case InstallPass::Outcome::succeeded: return "ok";
+        case InstallPass::Outcome::unchanged: return "unchanged";
+        case InstallPass::Outcome::repaired: return "repaired";
+        case InstallPass::Outcome::failed: return "failed";
+        case InstallPass::Outcome::skipped: break;
+    }
+
+    return "skipped";
 }
 
 int runPass (const CommandLine& command, const CommandLineRunner::Machine& machine, std::ostream& out,
@@ -137,38 +253,37 @@ int runPass (const CommandLine& command, const CommandLineRunner::Machine& machi
     const auto makerFolder = SettingsFile::makerFolder (machine.applicationData);
     const auto folders = SettingsFile::loadOrCreate (makerFolder, PluginFormats::defaultFolders (machine.pluginBase));
     const InstallPass pass (makerFolder, carriedProductName, folders);
+    const InstalledState state (carriedProductName, folders);
     const auto mode = installing ? InstallPass::Mode::install : InstallPass::Mode::uninstall;
+    const juce::String verb (installing ? "install" : "uninstall");
     const auto cleanup = pass.removeLeftovers();
-    InstallPass::Result result;
-    result.busy = cleanup.busy;
+
+    // JSON alone goes to standard output, so that it can be read as it is.
+    auto& notes = command.json ? err : out;
 
     for (int index = 0; index < 3; ++index)
         for (const auto& leftover : cleanup.left[(size_t) index])
         {
-            out << formatNames[index] << " clean-up left " << leftover.path.getFullPathName() << ": " << leftover.why
-                << '\n';
+            notes << formatNames[index] << " clean-up left " << leftover.path.getFullPathName() << ": "
+                  << leftover.why << '\n';
             log.add ("cleanup", index, leftover.path, "left: " + leftover.why);
         }
 
-    if (! cleanup.busy)
-        result = pass.run (command.formats, mode);
-
-    if (result.busy)
+    if (cleanup.busy)
     {
         const auto reason = "another install or uninstall is running (it holds "
                           + makerFolder.getChildFile (PassLock::fileName).getFullPathName() + "); nothing was done";
 
         for (int index = 0; index < 3; ++index)
             if (command.formats[(size_t) index])
-                log.add (installing ? "install" : "uninstall", index,
-                         InstalledState (carriedProductName, folders).installTarget (index), "failed: " + reason);
+                log.add (verb, index, state.installTarget (index), "failed: " + reason);
 
         err << "td_installer: " << reason << '.' << std::endl;
         return CommandLine::busy;
     }
 
-    const InstalledState state (carriedProductName, folders);
-    const juce::String verb (installing ? "install" : "uninstall");
+    const auto result = pass.run (command.formats, mode, command.force);
+    juce::Array<juce::var> formats;
     auto processed = 0, failed = 0;
 
     for (int index = 0; index < 3; ++index)
@@ -180,25 +295,33 @@ int runPass (const CommandLine& command, const CommandLineRunner::Machine& machi
 
         ++processed;
         const auto target = state.installTarget (index);
-        juce::String line (formatNames[index] + " " + verb + " ");
+        const auto& reason = result.reasons[(size_t) index];
+        const auto word = wordFor (outcome);
+        failed += outcome == InstallPass::Outcome::failed ? 1 : 0;
+        log.add (verb, index, target, outcome == InstallPass::Outcome::failed ? "failed: " + reason : word);
 
-        if (outcome == InstallPass::Outcome::succeeded)
+        if (command.json)
         {
-            line << "ok: " << pathOf (target);
-            log.add (verb, index, target, "ok");
+            auto* entry = jsonEntry (index, target);
+            entry->setProperty ("outcome", word);
+            entry->setProperty ("changed", outcome == InstallPass::Outcome::succeeded
+                                               || outcome == InstallPass::Outcome::repaired);
+
+            if (reason.isNotEmpty())
+                entry->setProperty ("reason", reason);
+
+            formats.add (juce::var (entry));
         }
         else
         {
-            ++failed;
-            const auto& reason = result.reasons[(size_t) index];
-            line << "failed: " << reason;
-            log.add (verb, index, target, "failed: " + reason);
+            out << formatNames[index] << ' ' << verb << ' ' << word << ": "
+                << (outcome == InstallPass::Outcome::failed ? reason : pathOf (target)) << '\n';
         }
-
-        out << line << '\n';
     }
 
-    if (failed == 0)
+    if (command.json)
+        printJson (formats, out);
+    else if (failed == 0)
         out << "done: " << processed << " of " << processed << " formats " << verb << "ed\n";
     else
         out << "failed: " << failed << " of " << processed << " formats could not be " << verb << "ed\n";
@@ -241,12 +364,14 @@ int CommandLineRunner::run (const CommandLine& command, const Machine& machine, 
         case Action::openWindow: return CommandLine::usageError;
 
         case Action::status:
+        case Action::verify:
         case Action::install:
         case Action::uninstall: break;
     }
 
     ActionLog log (command.logFile, err);
-    const auto code = command.action == Action::status ? printStatus (command, machine, out, log)
+    const auto code = command.action == Action::status   ? printStatus (command, machine, out, log)
+                    : command.action == Action::verify ? runVerify (command, machine, out, log)
                                                        : runPass (command, machine, out, err, log);
     out.flush();
     return code;

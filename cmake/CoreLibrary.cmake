@@ -18,6 +18,8 @@ add_library(PluginManagerCore STATIC
     install/FailureReason.cpp
     install/FailureReason.h
     install/Leftover.h
+    install/ItemVerifier.cpp
+    install/ItemVerifier.h
     install/InstallPass.cpp
     install/InstallPass.h
     install/InstalledState.cpp

@@ -10,9 +10,16 @@
 
 namespace
 {
-// Entry names use backslashes; an entry may only ever land inside the item. The name's
-// parts come back with empty ones (doubled separators) left out, the item's name first;
-// none when the entry is refused.
+juce::StringArray checkedEntryParts (const juce::String& name, const juce::String& itemName);
+}  // namespace
+
+juce::StringArray ArchiveInstaller::entryParts (const juce::String& entryName, const juce::String& itemName)
+{
+    return checkedEntryParts (entryName, itemName);
+}
+
+namespace
+{
 juce::StringArray checkedEntryParts (const juce::String& name, const juce::String& itemName)
 {
     // The framework keeps an entry name's bytes as they are, valid UTF-8 or not.

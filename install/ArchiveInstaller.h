@@ -61,6 +61,11 @@ public:
     juce::String stagingPrefix() const;
     static constexpr const char* earlierItemName = ".earlier";
 
+    // Entry names use backslashes; an entry may only ever land inside the item. The name's
+    // parts come back with empty ones (doubled separators) left out, the item's name
+    // first; none when the entry is refused.
+    static juce::StringArray entryParts (const juce::String& entryName, const juce::String& itemName);
+
     static constexpr const char* noFolderReason = "the settings file names no folder for this format";
 
 private:

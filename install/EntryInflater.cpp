@@ -5,6 +5,7 @@
 #include <zlib.h>
 
 #if PLUGIN_MANAGER_HAS_ISAL
+# include <isa-l/crc.h>
 # include <isa-l/igzip_lib.h>
 #endif
 
@@ -34,7 +35,7 @@ std::atomic<bool> zlibForced { false };
 
 juce::uint32 crcOf (juce::uint32 crc, const juce::uint8* bytes, size_t size)
 {
-    return (juce::uint32) crc32_z (crc, bytes, size);
+    return EntryInflater::checksum (crc, bytes, size);
 }
 
 class Stored final : public EntryInflater::Engine
@@ -208,6 +209,16 @@ EntryInflater::Library EntryInflater::library()
 #else
     return Library::zlib;
 #endif
+}
+
+juce::uint32 EntryInflater::checksum (juce::uint32 crc, const void* bytes, size_t size)
+{
+#if PLUGIN_MANAGER_HAS_ISAL
+    // Several times zlib's speed where the processor multiplies without carry.
+    if (! zlibForced)
+        return (juce::uint32) crc32_gzip_refl (crc, static_cast<const unsigned char*> (bytes), (uint64_t) size);
+#endif
+    return (juce::uint32) crc32_z (crc, static_cast<const Bytef*> (bytes), size);
 }
 
 EntryInflater::ZlibForced::ZlibForced (bool force) : before (zlibForced.exchange (force))

@@ -28,6 +28,10 @@ public:
     bool isFinished() const;
     juce::uint32 crc() const;
 
+    // The ZIP CRC-32 of more bytes, carried on from crc (0 for the first), with the
+    // library that inflates.
+    static juce::uint32 checksum (juce::uint32 crc, const void* bytes, size_t size);
+
     enum class Library
     {
         isal,

@@ -25,16 +25,46 @@ Archive archiveOf (int formatIndex)
     }
 }
 
-juce::Result installOrUninstall (const juce::File& folder, const juce::String& item, int formatIndex,
-                                 InstallPass::Mode mode)
+struct FormatOutcome
 {
+    InstallPass::Outcome outcome;
+    juce::String reason;
+};
+
+FormatOutcome outcomeOf (const juce::Result& result, InstallPass::Outcome onSuccess)
+{
+    return { result.wasOk() ? onSuccess : InstallPass::Outcome::failed, result.getErrorMessage() };
+}
+
+FormatOutcome installOrUninstall (const juce::File& folder, const InstalledState& state, int formatIndex,
+                                  InstallPass::Mode mode, bool force)
+{
+    using Outcome = InstallPass::Outcome;
+    const auto item = state.installedFileName (formatIndex);
     const ArchiveInstaller installer (folder, item);
 
     if (mode == InstallPass::Mode::uninstall)
-        return installer.uninstall();
+    {
+        const auto wasThere = state.isFormatInstalled (formatIndex);
+        return outcomeOf (installer.uninstall(), wasThere ? Outcome::succeeded : Outcome::unchanged);
+    }
 
     const auto archive = archiveOf (formatIndex);
-    return installer.install (archive.data, archive.size, ArchiveInstaller::ArchiveMemory::programImage);
+    auto done = Outcome::succeeded;
+
+    if (! force)
+    {
+        const auto report = ItemVerifier (folder, item).verify (archive.data, archive.size);
+
+        if (report.verdict == ItemVerifier::Verdict::intact)
+            return { Outcome::unchanged, {} };
+
+        if (report.verdict == ItemVerifier::Verdict::modified)
+            done = Outcome::repaired;
+    }
+
+    return outcomeOf (installer.install (archive.data, archive.size, ArchiveInstaller::ArchiveMemory::programImage),
+                      done);
 }
 }  // namespace
 
@@ -55,7 +85,7 @@ InstallPass::InstallPass (const juce::File& maker, const juce::String& name,
 {
 }
 
-InstallPass::Result InstallPass::run (const std::array<bool, 3>& selected, Mode mode) const
+InstallPass::Result InstallPass::run (const std::array<bool, 3>& selected, Mode mode, bool force) const
 {
     Result result;
     const PassLock lock (makerFolder, lockWait);
@@ -71,14 +101,13 @@ InstallPass::Result InstallPass::run (const std::array<bool, 3>& selected, Mode 
     // The formats touch nothing of each other's, and inflating an archive is most of a
     // pass's time, so they run side by side on every core while the caller waits.
     // Where no thread can be had, a format runs when its outcome is asked for.
-    std::array<std::future<juce::Result>, 3> outcomes;
+    std::array<std::future<FormatOutcome>, 3> outcomes;
 
     for (int index = 0; index < 3; ++index)
     {
         if (selected[(size_t) index])
-            outcomes[(size_t) index] =
-                std::async (std::launch::async | std::launch::deferred, installOrUninstall, folders[(size_t) index],
-                            state.installedFileName (index), index, mode);
+            outcomes[(size_t) index] = std::async (std::launch::async | std::launch::deferred, installOrUninstall,
+                                                   folders[(size_t) index], std::cref (state), index, mode, force);
     }
 
     for (size_t index = 0; index < outcomes.size(); ++index)
@@ -87,9 +116,33 @@ InstallPass::Result InstallPass::run (const std::array<bool, 3>& selected, Mode 
             continue;
 
         const auto outcome = outcomes[index].get();
-        result.outcomes[index] = outcome.wasOk() ? Outcome::succeeded : Outcome::failed;
-        result.reasons[index] = outcome.getErrorMessage();
+        result.outcomes[index] = outcome.outcome;
+        result.reasons[index] = outcome.reason;
     }
+
+    return result;
+}
+
+std::array<ItemVerifier::Report, 3> InstallPass::verify (const std::array<bool, 3>& selected) const
+{
+    const InstalledState state (productName, folders);
+    std::array<std::future<ItemVerifier::Report>, 3> reports;
+    std::array<ItemVerifier::Report, 3> result;
+
+    // Reading and checking every byte is the work, as inflating is for an install.
+    for (int index = 0; index < 3; ++index)
+        if (selected[(size_t) index])
+            reports[(size_t) index] = std::async (std::launch::async | std::launch::deferred,
+                                                  [this, index, name = state.installedFileName (index)]
+                                                  {
+                                                      const auto archive = archiveOf (index);
+                                                      return ItemVerifier (folders[(size_t) index], name)
+                                                          .verify (archive.data, archive.size);
+                                                  });
+
+    for (size_t index = 0; index < reports.size(); ++index)
+        if (reports[index].valid())
+            result[index] = reports[index].get();
 
     return result;
 }

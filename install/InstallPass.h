@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ItemVerifier.h"
 #include "Leftover.h"
 
 #include <juce_core/juce_core.h>
@@ -22,6 +23,8 @@ public:
     {
         skipped,
         succeeded,
+        unchanged,  // already what the pass would make: nothing was written
+        repaired,   // a modified item was replaced
         failed
     };
 
@@ -39,7 +42,13 @@ public:
     InstallPass (const juce::File& makerFolder, const juce::String& productName,
                  const std::array<juce::File, 3>& formatFolders);
 
-    Result run (const std::array<bool, 3>& selected, Mode) const;
+    // With force false, an install leaves an intact item as it is (see ItemVerifier) and
+    // reports a modified one it replaced as repaired; with force, it always reinstalls.
+    Result run (const std::array<bool, 3>& selected, Mode, bool force = true) const;
+
+    // What each selected format's item is, compared with the carried archive. Reads only,
+    // and takes no lock.
+    std::array<ItemVerifier::Report, 3> verify (const std::array<bool, 3>& selected) const;
 
     // Finishes what interrupted passes left behind, within cleanupTime for all formats.
     struct Cleanup
