@@ -200,7 +200,7 @@ open(sys.argv[2], "wb").write(data)
 PY
 chmod 755 "$r/damaged"
 set_folders "VST3_Path=\"$plugins/VST3\""
-run "$r/damaged" --install vst3 --log "$reasons_log"
+run "$r/damaged" --install vst3 --force --log "$reasons_log"
 check "a damaged archive is named" says "$out" "^VST3 install failed: the archive is damaged: Glass Tundra Lights.vst3.Contents"
 check "and the earlier install stays" test -f "$vst3_module"
 check "the log names it too" grep -q " install VST3 .* failed: the archive is damaged" "$reasons_log"
@@ -212,3 +212,37 @@ run "$app" --uninstall vst3 --log "$reasons_log"
 kill "$holder" 2>/dev/null; wait "$holder" 2>/dev/null || true
 check "a held lock is named" says "$err" "(it holds /opt/Tovin Drift/.PluginManagerPass.lock); nothing was done"
 check "and logged" grep -q " uninstall VST3 .* failed: another install or uninstall is running" "$reasons_log"
+
+# Installing what is intact writes nothing; --force replaces it; a damaged item is told
+# apart from an intact one and repaired.
+set_folders "VST3_Path=\"$plugins/VST3\" CLAP_Path=\"$plugins/CLAP\" AAX_Path=\"$plugins/AAX\""
+run "$app" --install all --force
+check "a forced install over a FIFO and a link exits 0" exits 0
+stamps() { find "$plugins" -printf '%i %T@ %p\n' | sort -k3; }
+before=$(stamps)
+run "$app" --install all --log "$log"
+check "installing again exits 0" exits 0
+check "and says unchanged" test "$(grep -c "install unchanged: $plugins/" <<<"$out")" = 3
+check "every inode and modification time stays" test "$(stamps)" = "$before"
+check "the log says unchanged" grep -q " install CLAP $clap_module unchanged$" "$log"
+run "$app" --install vst3 --force
+check "--force replaces the files" test "$(stamps | grep -c ' /.*Contents/x86_64-win')" -gt 0 -a "$(stamps)" != "$before"
+
+run "$app" --verify all
+check "verify of intact items exits 0" exits 0
+check "and says intact" says "$out" "^verified: 3 of 3 formats intact$"
+printf 'X' | dd of="$clap_module" bs=1 seek=4096 conv=notrunc 2>/dev/null
+run "$app" --verify clap,aax
+check "verify of a damaged item exits 1" exits 1
+check "and names what differs" says "$out" "^CLAP modified: $clap_module (Glass Tundra Lights.clap: changed)$"
+run "$app" --status --json --verify
+check "status JSON with --verify says intact" python3 -c '
+import json, sys
+assert [f["intact"] for f in json.loads(sys.argv[1])] == [True, False, True], sys.argv[1]' "$out"
+run "$app" --install all --json
+check "the damaged item is repaired, the rest unchanged" python3 -c '
+import json, sys
+formats = json.loads(sys.argv[1])
+assert [(f["outcome"], f["changed"]) for f in formats] == [("unchanged", False), ("repaired", True), ("unchanged", False)], formats' "$out"
+run "$app" --verify all
+check "and verifies intact again" exits 0
