@@ -2,6 +2,7 @@
 // frozen while they run), start-up and painting, against the standard extractors and
 // the machine's floor for the same work. Prints a table; asserts nothing.
 #include "install/EntryInflater.h"
+#include "install/InstallPass.h"
 #include "install/InstalledState.h"
 #include "install/PluginFormats.h"
 #include "install/ZipCentralDirectory.h"
@@ -301,13 +302,50 @@ void measureLocation (const juce::String& label, const juce::File& base, juce::S
                      } };
     };
 
+    // Over an intact install: verifying it, and an install that finds nothing to do.
+    const auto pass = [&] { return InstallPass (screen->settingsFolder, screen->productName, screen->formatFolders); };
+    const auto allIntact = [&]
+    {
+        const auto reports = pass().verify ({ true, true, true });
+        return std::all_of (reports.begin(), reports.end(),
+                            [] (const auto& r) { return r.verdict == ItemVerifier::Verdict::intact; });
+    };
+    const auto overIntact = [&] (std::function<bool()> work)
+    {
+        return Run { [&]
+                     {
+                         if (! allIntact())
+                             installPass (*screen, false);
+
+                         settle();
+                     },
+                     [work]
+                     {
+                         if (! work())
+                         {
+                             std::cerr << "an item over an intact install was not found intact" << std::endl;
+                             std::exit (1);
+                         }
+                     } };
+    };
+    const auto verifying = overIntact (allIntact);
+    const auto unchanged = overIntact (
+        [&]
+        {
+            const auto result = pass().run ({ true, true, true }, InstallPass::Mode::install, false);
+            return std::all_of (result.outcomes.begin(), result.outcomes.end(),
+                                [] (auto o) { return o == InstallPass::Outcome::unchanged; });
+        });
+
     // The passes and the extractors they are held against, in turns. The installer's
     // files are on disk when it reports success; sync -f makes the extractor's so too.
-    const auto timings = measureInTurns ({ installing (false), installing (true), withTool ("bsdtar -xf"),
-                                           withTool ("bsdtar -xf", "sync -f ."), withTool ("unzip -qo") });
+    const auto timings =
+        measureInTurns ({ installing (false), installing (true), withTool ("bsdtar -xf"),
+                          withTool ("bsdtar -xf", "sync -f ."), withTool ("unzip -qo"), verifying, unchanged });
     const auto& install = timings[0];
     const auto& installZlib = timings[1];
     const auto bsdtar = timings[2].wall, bsdtarDurable = timings[3].wall, unzip = timings[4].wall;
+    const auto verify = timings[5].wall, installUnchanged = timings[6].wall;
 
     const auto removeTree = measure (
         [&]
@@ -355,6 +393,8 @@ void measureLocation (const juce::String& label, const juce::File& base, juce::S
     table.add (row ("floor: zlib inflate in memory, one core", inflateZlib));
     table.add (row ("floor: write the same bytes (" + label + ")", writeOnly));
     table.add (row ("floor: " + library + " inflate + write (" + label + ")", floor));
+    table.add (row ("verify, 3 formats intact (" + label + ")", verify));
+    table.add (row ("install pass, 3 formats unchanged (" + label + ")", installUnchanged));
     table.add (row ("uninstall pass, 3 formats (" + label + ")", uninstall));
     table.add (row ("rm -rf of the 3 items (" + label + ")", removeTree));
 
@@ -365,6 +405,8 @@ void measureLocation (const juce::String& label, const juce::File& base, juce::S
     ratios.add (ratio ("install / unzip (" + label + ")", install.wall.median / unzip.median, 1.0));
     ratios.add (ratio ("install / floor (" + label + ")", install.wall.median / floor.median, 1.15));
     ratios.add (ratio ("uninstall / rm -rf (" + label + ")", uninstall.median / removeTree.median, 1.1));
+    ratios.add (ratio ("verify / install (" + label + ")", verify.median / install.wall.median, 0.25));
+    ratios.add (ratio ("unchanged install / install (" + label + ")", installUnchanged.median / install.wall.median, 0.25));
 }
 }  // namespace
 
