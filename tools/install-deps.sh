@@ -18,6 +18,7 @@ packages=(
     clang libclang-rt-14-dev clang-format
     fuse2fs
     g++-mingw-w64-x86-64-posix wine wine64
+    ansible  # ansible-core with the community collections, whose chroot connection the deployment test uses
 )
 
 missing=()
