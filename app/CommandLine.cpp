@@ -13,7 +13,7 @@ CommandLine failure (const juce::String& why)
 }
 
 // "vst3,clap", "AAX", "all": false when any name is unknown or the list is empty.
-bool parseFormats (const juce::String& list, std::array<bool, 3>& formats)
+bool parseFormats (const juce::String& list, std::array<bool, 3>& formats, bool& all)
 {
     const auto names = juce::StringArray::fromTokens (list, ",", {});
 
@@ -25,7 +25,10 @@ bool parseFormats (const juce::String& list, std::array<bool, 3>& formats)
         const auto wanted = name.trim().toUpperCase();
 
         if (wanted == "ALL")
+        {
             formats.fill (true);
+            all = true;
+        }
         else if (const auto index = formatNames.indexOf (wanted); index >= 0)
             formats[(size_t) index] = true;
         else
@@ -47,8 +50,8 @@ CommandLine CommandLine::parse (const juce::StringArray& arguments)
         const auto takesValue = argument == "--install" || argument == "--uninstall" || argument == "--log";
 
         // --verify names formats of its own, or, beside --status, none.
-        const auto verifyList = argument == "--verify" && index + 1 < arguments.size()
-                             && ! arguments[index + 1].startsWith ("--");
+        const auto verifyList =
+            argument == "--verify" && index + 1 < arguments.size() && ! arguments[index + 1].startsWith ("--");
 
         if (takesValue && index + 1 >= arguments.size())
             return failure (argument + " needs a value");
@@ -58,7 +61,7 @@ CommandLine CommandLine::parse (const juce::StringArray& arguments)
             ++actions;
             result.action = argument == "--install" ? Action::install : Action::uninstall;
 
-            if (! parseFormats (arguments[++index], result.formats))
+            if (! parseFormats (arguments[++index], result.formats, result.allFormats))
                 return failure ("unknown or empty format list \"" + arguments[index]
                                 + "\" (use vst3, clap, aax, comma-separated, or all)");
         }
@@ -67,13 +70,17 @@ CommandLine CommandLine::parse (const juce::StringArray& arguments)
             ++actions;
             result.action = Action::verify;
 
-            if (! parseFormats (arguments[++index], result.formats))
+            if (! parseFormats (arguments[++index], result.formats, result.allFormats))
                 return failure ("unknown or empty format list \"" + arguments[index]
                                 + "\" (use vst3, clap, aax, comma-separated, or all)");
         }
         else if (argument == "--verify")
         {
             result.verifyStatus = true;
+        }
+        else if (argument == "--user")
+        {
+            result.user = true;
         }
         else if (argument == "--force")
         {
@@ -115,6 +122,9 @@ CommandLine CommandLine::parse (const juce::StringArray& arguments)
     if (result.json && (result.action == Action::help || result.action == Action::version))
         return failure ("--json goes with --install, --uninstall, --verify or --status");
 
+    if (result.user && (result.action == Action::help || result.action == Action::version))
+        return failure ("--user goes with --install, --uninstall, --verify or --status");
+
     if (result.force && result.action != Action::install)
         return failure ("--force goes with --install only");
 
@@ -134,11 +144,12 @@ juce::String CommandLine::usage()
            "  td_installer --verify FORMATS         compare each installed item with the carried archive\n"
            "  td_installer --status [--verify]      print each format's state as the screen shows it\n"
            "  td_installer ... --json               print the outcome as JSON (with any of the above)\n"
+           "  td_installer --user ...               the per-user folders of whoever runs it (with any of the above)\n"
            "  td_installer --log FILE ...           also append what was done to FILE (with any of the above)\n"
            "  td_installer --help | --version\n"
            "\n"
            "FORMATS is a comma-separated list of vst3, clap, aax (any case), or all.\n"
-           "--install and --uninstall need administrator (root) rights; they never prompt.\n"
+           "--install and --uninstall need administrator (root) rights, except with --user; they never prompt.\n"
            "--install leaves an intact item as it is (\"unchanged\") and replaces a modified one (\"repaired\").\n"
            "\n"
            "Exit status:\n"

@@ -34,6 +34,8 @@ struct CommandLine
     std::array<bool, 3> formats {};  // by format index
     bool json = false;
     bool force = false;         // --install reinstalls even an intact item
+    bool user = false;          // --user: the per-user folders of whoever runs it
+    bool allFormats = false;    // "all" was named: with --user, the formats that have a per-user folder
     bool verifyStatus = false;  // --status --verify: whether each item is intact
     juce::String logFile;
     juce::String error;  // what was wrong, for a usage error

@@ -1,6 +1,7 @@
 #include "CommandLineRunner.h"
 
 #include "InstallerIdentity.h"
+#include "install/ArchiveInstaller.h"
 #include "install/InstallPass.h"
 #include "install/PassLock.h"
 #include "install/InstalledState.h"
@@ -13,6 +14,7 @@
 # include <cerrno>
 # include <cstring>
 # include <fcntl.h>
+# include <pwd.h>
 # include <unistd.h>
 #endif
 
@@ -104,10 +106,62 @@ juce::var intactOf (const ItemVerifier::Report& report)
     return {};
 }
 
-juce::DynamicObject* jsonEntry (int formatIndex, const juce::File& target)
+// The folders one command works on: the machine's, named by the shared settings file,
+// or with --user the running user's own, named by that user's settings file.
+struct Scope
+{
+    juce::String name;
+    juce::File makerFolder;
+    std::array<juce::File, 3> defaults;
+    bool machineWide;
+
+    std::array<juce::File, 3> folders (bool createSettings) const
+    {
+        auto found = createSettings ? SettingsFile::loadOrCreate (makerFolder, defaults, machineWide)
+                                    : SettingsFile::read (makerFolder, defaults);
+
+        // AAX has no per-user folder, whatever a user's file names.
+        if (! machineWide)
+            found[2] = juce::File();
+
+        return found;
+    }
+
+    // A format without a folder is, for a user, one that has no per-user folder at all.
+    juce::String reasonFor (int formatIndex, const juce::String& reason) const
+    {
+        return ! machineWide && formatIndex == 2 && reason == ArchiveInstaller::noFolderReason
+                 ? juce::String (PluginFormats::noUserFolderReason)
+                 : reason;
+    }
+};
+
+Scope scopeOf (const CommandLine& command, const CommandLineRunner::Machine& machine)
+{
+    if (command.user)
+        return { "user", SettingsFile::makerFolder (machine.userData), PluginFormats::userFolders (machine.userBase),
+                 false };
+
+    return { "machine", SettingsFile::makerFolder (machine.applicationData),
+             PluginFormats::defaultFolders (machine.pluginBase), true };
+}
+
+// With --user, "all" means the formats that have a per-user folder.
+std::array<bool, 3> formatsOf (const CommandLine& command)
+{
+    auto formats = command.formats;
+
+    if (command.user && command.allFormats)
+        formats[2] = false;
+
+    return formats;
+}
+
+juce::DynamicObject* jsonEntry (int formatIndex, const juce::File& target, const Scope& scope)
 {
     auto* entry = new juce::DynamicObject();
     entry->setProperty ("format", formatNames[formatIndex]);
+    entry->setProperty ("scope", scope.name);
     entry->setProperty ("path", target.getFullPathName());
     return entry;
 }
@@ -117,35 +171,31 @@ void printJson (const juce::Array<juce::var>& formats, std::ostream& out)
     out << juce::JSON::toString (juce::var (formats), true) << '\n';
 }
 
-std::array<juce::File, 3> readFolders (const CommandLineRunner::Machine& machine)
-{
-    // Reading only: a missing settings file is not written, its defaults are shown.
-    return SettingsFile::read (SettingsFile::makerFolder (machine.applicationData),
-                               PluginFormats::defaultFolders (machine.pluginBase));
-}
-
-std::array<ItemVerifier::Report, 3> verifyFolders (const CommandLineRunner::Machine& machine,
-                                                   const std::array<juce::File, 3>& folders,
+std::array<ItemVerifier::Report, 3> verifyFolders (const Scope& scope, const std::array<juce::File, 3>& folders,
                                                    const std::array<bool, 3>& formats)
 {
-    return InstallPass (SettingsFile::makerFolder (machine.applicationData), carriedProductName, folders).verify (formats);
+    return InstallPass (scope.makerFolder, carriedProductName, folders).verify (formats);
 }
 
 int printStatus (const CommandLine& command, const CommandLineRunner::Machine& machine, std::ostream& out,
                  ActionLog& log)
 {
-    const auto folders = readFolders (machine);
+    // Reading only: a missing settings file is not written, its defaults are shown.
+    const auto scope = scopeOf (command, machine);
+    const auto folders = scope.folders (false);
     const InstalledState state (carriedProductName, folders);
-    const auto reports = command.verifyStatus ? verifyFolders (machine, folders, { true, true, true })
+    const auto reports = command.verifyStatus ? verifyFolders (scope, folders, { true, true, true })
                                               : std::array<ItemVerifier::Report, 3>();
     juce::Array<juce::var> formats;
 
     for (int index = 0; index < 3; ++index)
     {
-        const auto format = state.stateOf (index);
+        auto format = state.stateOf (index);
+        format.reason = scope.reasonFor (index, format.reason);
         const auto because = format.reason.isEmpty() ? juce::String() : " (" + format.reason + ")";
         const auto& report = reports[(size_t) index];
-        const auto verdict = command.verifyStatus && format.installed ? " [" + verdictOf (report) + "]" : juce::String();
+        const auto verdict =
+            command.verifyStatus && format.installed ? " [" + verdictOf (report) + "]" : juce::String();
         log.add ("status", index, format.target, format.status + because + verdict);
 
         if (! command.json)
@@ -155,7 +205,7 @@ int printStatus (const CommandLine& command, const CommandLineRunner::Machine& m
             continue;
         }
 
-        auto* entry = jsonEntry (index, format.target);
+        auto* entry = jsonEntry (index, format.target, scope);
         entry->setProperty ("installed", format.installed);
         entry->setProperty ("version", format.version);
         entry->setProperty ("status", format.status);
@@ -175,27 +225,30 @@ int printStatus (const CommandLine& command, const CommandLineRunner::Machine& m
     return CommandLine::succeeded;
 }
 
-int runVerify (const CommandLine& command, const CommandLineRunner::Machine& machine, std::ostream& out,
-               ActionLog& log)
+int runVerify (const CommandLine& command, const CommandLineRunner::Machine& machine, std::ostream& out, ActionLog& log)
 {
-    const auto folders = readFolders (machine);
+    const auto scope = scopeOf (command, machine);
+    const auto folders = scope.folders (false);
+    const auto wanted = formatsOf (command);
     const InstalledState state (carriedProductName, folders);
-    const auto reports = verifyFolders (machine, folders, command.formats);
+    const auto reports = verifyFolders (scope, folders, wanted);
     juce::Array<juce::var> formats;
     auto named = 0, intact = 0;
 
     for (int index = 0; index < 3; ++index)
     {
-        if (! command.formats[(size_t) index])
+        if (! wanted[(size_t) index])
             continue;
 
         ++named;
-        const auto& report = reports[(size_t) index];
+        auto report = reports[(size_t) index];
+        report.reason = scope.reasonFor (index, report.reason);
         const auto target = state.installTarget (index);
         intact += report.verdict == ItemVerifier::Verdict::intact ? 1 : 0;
 
         const auto details = report.verdict == ItemVerifier::Verdict::unreadable ? report.reason
-                           : report.differences.isEmpty()                        ? pathOf (target)
+                           : report.differences.isEmpty()
+                               ? pathOf (target)
                                : pathOf (target) + " (" + report.differences.joinIntoString ("; ") + ")";
         log.add ("verify", index, target, verdictOf (report) + ": " + details);
 
@@ -205,7 +258,7 @@ int runVerify (const CommandLine& command, const CommandLineRunner::Machine& mac
             continue;
         }
 
-        auto* entry = jsonEntry (index, target);
+        auto* entry = jsonEntry (index, target, scope);
         entry->setProperty ("verdict", verdictOf (report));
         entry->setProperty ("intact", intactOf (report));
         entry->setProperty ("differences", report.differences);
@@ -243,15 +296,17 @@ int runPass (const CommandLine& command, const CommandLineRunner::Machine& machi
 {
     const auto installing = command.action == CommandLine::Action::install;
 
-    if (! machine.privileged)
+    if (! machine.privileged && ! command.user)
     {
         err << "td_installer: --" << (installing ? "install" : "uninstall")
             << " needs administrator (root) rights; run it as root." << std::endl;
         return CommandLine::notPrivileged;
     }
 
-    const auto makerFolder = SettingsFile::makerFolder (machine.applicationData);
-    const auto folders = SettingsFile::loadOrCreate (makerFolder, PluginFormats::defaultFolders (machine.pluginBase));
+    const auto scope = scopeOf (command, machine);
+    const auto& makerFolder = scope.makerFolder;
+    const auto folders = scope.folders (true);
+    const auto wanted = formatsOf (command);
     const InstallPass pass (makerFolder, carriedProductName, folders);
     const InstalledState state (carriedProductName, folders);
     const auto mode = installing ? InstallPass::Mode::install : InstallPass::Mode::uninstall;
@@ -264,8 +319,8 @@ int runPass (const CommandLine& command, const CommandLineRunner::Machine& machi
     for (int index = 0; index < 3; ++index)
         for (const auto& leftover : cleanup.left[(size_t) index])
         {
-            notes << formatNames[index] << " clean-up left " << leftover.path.getFullPathName() << ": "
-                  << leftover.why << '\n';
+            notes << formatNames[index] << " clean-up left " << leftover.path.getFullPathName() << ": " << leftover.why
+                  << '\n';
             log.add ("cleanup", index, leftover.path, "left: " + leftover.why);
         }
 
@@ -275,14 +330,14 @@ int runPass (const CommandLine& command, const CommandLineRunner::Machine& machi
                           + makerFolder.getChildFile (PassLock::fileName).getFullPathName() + "); nothing was done";
 
         for (int index = 0; index < 3; ++index)
-            if (command.formats[(size_t) index])
+            if (wanted[(size_t) index])
                 log.add (verb, index, state.installTarget (index), "failed: " + reason);
 
         err << "td_installer: " << reason << '.' << std::endl;
         return CommandLine::busy;
     }
 
-    const auto result = pass.run (command.formats, mode, command.force);
+    const auto result = pass.run (wanted, mode, command.force);
     juce::Array<juce::var> formats;
     auto processed = 0, failed = 0;
 
@@ -295,14 +350,14 @@ int runPass (const CommandLine& command, const CommandLineRunner::Machine& machi
 
         ++processed;
         const auto target = state.installTarget (index);
-        const auto& reason = result.reasons[(size_t) index];
+        const auto reason = scope.reasonFor (index, result.reasons[(size_t) index]);
         const auto word = wordFor (outcome);
         failed += outcome == InstallPass::Outcome::failed ? 1 : 0;
         log.add (verb, index, target, outcome == InstallPass::Outcome::failed ? "failed: " + reason : word);
 
         if (command.json)
         {
-            auto* entry = jsonEntry (index, target);
+            auto* entry = jsonEntry (index, target, scope);
             entry->setProperty ("outcome", word);
             entry->setProperty ("changed", outcome == InstallPass::Outcome::succeeded
                                                || outcome == InstallPass::Outcome::repaired);
@@ -330,11 +385,52 @@ int runPass (const CommandLine& command, const CommandLineRunner::Machine& machi
 }
 }  // namespace
 
+#if ! JUCE_WINDOWS
+namespace
+{
+// The home of whoever runs the program. For root, the account's own home whatever the
+// environment says: a program running as root never writes another user's folders.
+juce::File userHome()
+{
+    const auto* home = ::getenv ("HOME");
+
+    if (::geteuid() != 0 && home != nullptr && juce::File::isAbsolutePath (home))
+        return juce::File (home);
+
+    passwd entry {};
+    passwd* found = nullptr;
+    char buffer[4096];
+    return ::getpwuid_r (::geteuid(), &entry, buffer, sizeof (buffer), &found) == 0 && found != nullptr
+             ? juce::File (found->pw_dir)
+             : juce::File();
+}
+
+// $XDG_CONFIG_HOME, or ~/.config.
+juce::File userConfigFolder()
+{
+    const auto* config = ::getenv ("XDG_CONFIG_HOME");
+
+    if (::geteuid() != 0 && config != nullptr && juce::File::isAbsolutePath (config))
+        return juce::File (config);
+
+    const auto home = userHome();
+    return home == juce::File() ? juce::File() : home.getChildFile (".config");
+}
+}  // namespace
+#endif
+
 CommandLineRunner::Machine CommandLineRunner::thisMachine()
 {
     Machine machine;
     machine.applicationData = juce::File::getSpecialLocation (juce::File::commonApplicationDataDirectory);
     machine.pluginBase = PluginFormats::platformBase();
+#if JUCE_WINDOWS
+    machine.userData = juce::File::getSpecialLocation (juce::File::userApplicationDataDirectory);
+    machine.userBase = juce::File::getSpecialLocation (juce::File::windowsLocalAppData);
+#else
+    machine.userData = userConfigFolder();
+    machine.userBase = userHome();
+#endif
 #if JUCE_WINDOWS
     // The manifest has the system ask for administrator rights before the process starts.
     machine.privileged = true;
@@ -370,7 +466,7 @@ int CommandLineRunner::run (const CommandLine& command, const Machine& machine, 
     }
 
     ActionLog log (command.logFile, err);
-    const auto code = command.action == Action::status   ? printStatus (command, machine, out, log)
+    const auto code = command.action == Action::status ? printStatus (command, machine, out, log)
                     : command.action == Action::verify ? runVerify (command, machine, out, log)
                                                        : runPass (command, machine, out, err, log);
     out.flush();

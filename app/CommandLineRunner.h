@@ -14,6 +14,8 @@ public:
         juce::File applicationData;  // holds the maker's folder and its settings file
         juce::File pluginBase;       // the default plug-in folders lie below it
         bool privileged = false;
+        juce::File userData;  // the user's configuration folder: holds the user's own maker folder
+        juce::File userBase;  // the user's per-user plug-in folders lie below it
     };
 
     // This machine's real folders and this process's rights.

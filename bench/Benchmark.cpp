@@ -406,7 +406,8 @@ void measureLocation (const juce::String& label, const juce::File& base, juce::S
     ratios.add (ratio ("install / floor (" + label + ")", install.wall.median / floor.median, 1.15));
     ratios.add (ratio ("uninstall / rm -rf (" + label + ")", uninstall.median / removeTree.median, 1.1));
     ratios.add (ratio ("verify / install (" + label + ")", verify.median / install.wall.median, 0.25));
-    ratios.add (ratio ("unchanged install / install (" + label + ")", installUnchanged.median / install.wall.median, 0.25));
+    ratios.add (
+        ratio ("unchanged install / install (" + label + ")", installUnchanged.median / install.wall.median, 0.25));
 }
 }  // namespace
 

@@ -132,13 +132,13 @@ std::array<ItemVerifier::Report, 3> InstallPass::verify (const std::array<bool, 
     // Reading and checking every byte is the work, as inflating is for an install.
     for (int index = 0; index < 3; ++index)
         if (selected[(size_t) index])
-            reports[(size_t) index] = std::async (std::launch::async | std::launch::deferred,
-                                                  [this, index, name = state.installedFileName (index)]
-                                                  {
-                                                      const auto archive = archiveOf (index);
-                                                      return ItemVerifier (folders[(size_t) index], name)
-                                                          .verify (archive.data, archive.size);
-                                                  });
+            reports[(size_t) index] =
+                std::async (std::launch::async | std::launch::deferred,
+                            [this, index, name = state.installedFileName (index)]
+                            {
+                                const auto archive = archiveOf (index);
+                                return ItemVerifier (folders[(size_t) index], name).verify (archive.data, archive.size);
+                            });
 
     for (size_t index = 0; index < reports.size(); ++index)
         if (reports[index].valid())

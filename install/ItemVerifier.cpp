@@ -82,9 +82,11 @@ public:
             case FolderHandle::Kind::other: return differ (path, "a link or special file");
             case FolderHandle::Kind::unknown: return differ (path, "cannot be looked at");
             case FolderHandle::Kind::folder:
-                return expected.folder ? compareFolder (folder, name, path, expected) : differ (path, "a folder, not a file");
+                return expected.folder ? compareFolder (folder, name, path, expected)
+                                       : differ (path, "a folder, not a file");
             case FolderHandle::Kind::file:
-                return expected.folder ? differ (path, "a file, not a folder") : compareFile (folder, name, path, expected);
+                return expected.folder ? differ (path, "a file, not a folder")
+                                       : compareFile (folder, name, path, expected);
         }
     }
 

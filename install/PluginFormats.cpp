@@ -20,6 +20,16 @@ juce::File PluginFormats::platformBase()
     return juce::File (baseFolder);
 }
 
+std::array<juce::File, 3> PluginFormats::userFolders (const juce::File& userBase)
+{
+    // Steinberg's and CLAP's own lists of where hosts look for a user's plug-ins.
+#if JUCE_WINDOWS
+    return { userBase.getChildFile ("Programs/Common/VST3"), userBase.getChildFile ("Programs/Common/CLAP"), {} };
+#else
+    return { userBase.getChildFile (".vst3"), userBase.getChildFile (".clap"), {} };
+#endif
+}
+
 std::array<juce::File, 3> PluginFormats::defaultFolders (const juce::File& base)
 {
     return { base.getChildFile (formatFolderNames[0]), base.getChildFile (formatFolderNames[1]),

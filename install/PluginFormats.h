@@ -23,6 +23,13 @@ public:
 
     static std::array<juce::File, 3> platformFolders() { return defaultFolders (platformBase()); }
 
+    // The per-user plug-in folders hosts look in, below the user's home (on Windows, the
+    // user's local application data): AAX has none, and its entry is empty.
+    static std::array<juce::File, 3> userFolders (const juce::File& userBase);
+
+    static constexpr const char* noUserFolderReason =
+        "AAX has no per-user folder; install it for everyone, with administrator (root) rights";
+
 private:
     PluginFormats() = delete;
 };

@@ -111,14 +111,14 @@ std::array<juce::File, 3> SettingsFile::read (const juce::File& makerFolder, con
 // Every installer of the maker shares one settings file naming the plug-in folders:
 // read it when it is there, otherwise write it with the folders in force now.
 std::array<juce::File, 3> SettingsFile::loadOrCreate (const juce::File& makerFolder,
-                                                      const std::array<juce::File, 3>& defaults)
+                                                      const std::array<juce::File, 3>& defaults, bool machineWide)
 {
     const auto settingsFile = makerFolder.getChildFile (fileName);
 
 #if JUCE_WINDOWS
     // Made, or taken over, so that only administrators and SYSTEM may write it; one that
     // cannot be (a link in its place) is not used, and the defaults stay in force.
-    if (! WindowsPlatform::createMakerFolder (makerFolder.getFullPathName().toStdString()))
+    if (machineWide && ! WindowsPlatform::createMakerFolder (makerFolder.getFullPathName().toStdString()))
         return defaults;
 #endif
 
@@ -139,7 +139,8 @@ std::array<juce::File, 3> SettingsFile::loadOrCreate (const juce::File& makerFol
     }
 
     // On a fresh machine the maker's folder does not exist yet. It lies in the machine-wide
-    // application-data folder, which only root may write, so a path is safe here.
+    // application-data folder, which only root may write, or in the user's own
+    // configuration folder, written as that user, so a path is safe here.
     makerFolder.createDirectory();
     makeDocument (defaults).writeTo (settingsFile, juce::XmlElement::TextFormat());
     return defaults;

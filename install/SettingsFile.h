@@ -24,8 +24,10 @@ public:
 
     // The folders in force: the file's when it is there, otherwise the defaults, which a
     // first start writes into a new file for every later installer.
+    // A user's own settings file (machineWide false) takes no part in the machine's
+    // protection of the shared one.
     static std::array<juce::File, 3> loadOrCreate (const juce::File& makerFolder,
-                                                   const std::array<juce::File, 3>& defaults);
+                                                   const std::array<juce::File, 3>& defaults, bool machineWide = true);
 
     // The same folders, reading only: a missing file leaves the defaults and writes nothing.
     static std::array<juce::File, 3> read (const juce::File& makerFolder, const std::array<juce::File, 3>& defaults);

@@ -51,10 +51,29 @@ TEST_CASE ("Every usage error ends with status 2 and changes nothing", "[command
                                                true };
     const auto before = installer.scratch.snapshot();
 
-    for (const auto* line : { "--install", "--install vst4", "--install \"\"", "--install ,", "--install vst3,,clap",
-                              "--install vst3 --uninstall clap", "--uninstall all --install all", "--status --status",
-                              "--install all --status", "--json", "--install all --json", "--log", "--log a --log b",
-                              "--frobnicate", "--install all extra", "-install all", "--log x.log", "--help --status" })
+    for (const auto* line : { "--install",
+                              "--install vst4",
+                              "--install \"\"",
+                              "--install ,",
+                              "--install vst3,,clap",
+                              "--install vst3 --uninstall clap",
+                              "--uninstall all --install all",
+                              "--status --status",
+                              "--install all --status",
+                              "--json",
+                              "--version --json",
+                              "--log",
+                              "--log a --log b",
+                              "--frobnicate",
+                              "--install all extra",
+                              "-install all",
+                              "--log x.log",
+                              "--help --status",
+                              "--status --force",
+                              "--uninstall all --force",
+                              "--verify",
+                              "--verify vst4",
+                              "--help --user" })
     {
         DYNAMIC_SECTION (line)
         {
