@@ -2,30 +2,11 @@
 # The command line as a deployment script uses it: no display, no window, exit codes.
 # Everything runs in one private mount namespace with an empty /opt (the machine-wide
 # settings folder), so every run of the program shares one settings file and one lock.
-if [ -z "${IN_PRIVATE_NAMESPACE:-}" ]; then
-    exec env -u DISPLAY IN_PRIVATE_NAMESPACE=1 unshare --mount --propagation private "$0" "$@"
-fi
-source "$(dirname "$0")/../helpers/e2e.sh"
-unset DISPLAY
-
-mount -t tmpfs tmpfs /opt
-mkdir -p "/opt/Tovin Drift"
-write_settings
-cp "$scratch/settings.txt" "/opt/Tovin Drift/PluginManagerSettings.txt"
-chmod 755 "$scratch"
+source "$(dirname "$0")/../helpers/command_line.sh"
 vst3_module="$plugins/VST3/Glass Tundra Lights.vst3/Contents/x86_64-win/Glass Tundra Lights.vst3"
 clap_module="$plugins/CLAP/Glass Tundra Lights.clap"
 aax_bundle="$plugins/AAX/Glass Tundra Lights.aaxplugin"
 log="$scratch/actions.log"
-
-# Runs the program; its output lands in $out and $err, its exit status in $status.
-run() {
-    status=0
-    "$@" >"$scratch/out" 2>"$scratch/err" || status=$?
-    out=$(cat "$scratch/out") err=$(cat "$scratch/err")
-}
-exits() { [ "$status" = "$1" ] || { echo "  exit status $status, expected $1; out: $out; err: $err" >&2; return 1; }; }
-says() { grep -q -- "$2" <<<"$1" || { echo "  \"$2\" not in: $1" >&2; return 1; }; }
 
 # Installing and uninstalling two formats
 run "$app" --install VST3,clap --log "$log"

@@ -2,19 +2,10 @@
 # Per-user installs: an ordinary user (an unused uid with a scratch home of its own)
 # installs into its own per-user folders without any rights, in a private mount
 # namespace whose /opt holds a machine-wide settings file that must stay untouched.
-if [ -z "${IN_PRIVATE_NAMESPACE:-}" ]; then
-    exec env -u DISPLAY IN_PRIVATE_NAMESPACE=1 unshare --mount --propagation private "$0" "$@"
-fi
-source "$(dirname "$0")/../helpers/e2e.sh"
-unset DISPLAY
+source "$(dirname "$0")/../helpers/command_line.sh"
 
-mount -t tmpfs tmpfs /opt
-mkdir -p "/opt/Tovin Drift"
-write_settings
-cp "$scratch/settings.txt" "/opt/Tovin Drift/PluginManagerSettings.txt"
 touch -a -d 2001-01-01 "/opt/Tovin Drift/PluginManagerSettings.txt"
 machine_before=$(cd /opt && ls -lAR --time-style=full-iso; stat -c '%X %Y' "Tovin Drift/PluginManagerSettings.txt")
-chmod 755 "$scratch"
 
 uid=42100
 while getent passwd "$uid" >/dev/null; do uid=$((uid + 1)); done
@@ -23,13 +14,6 @@ mkdir -p "$home" && chown "$uid:$uid" "$home" && chmod 700 "$home"
 cp "$app" "$scratch/td_installer" && chmod 755 "$scratch/td_installer"
 user_settings="$home/.config/Tovin Drift/PluginManagerSettings.txt"
 as_user() { setpriv --reuid="$uid" --regid="$uid" --clear-groups env -i HOME="$home" PATH=/usr/bin:/bin "$@"; }
-run() {
-    status=0
-    "$@" >"$scratch/out" 2>"$scratch/err" || status=$?
-    out=$(cat "$scratch/out") err=$(cat "$scratch/err")
-}
-exits() { [ "$status" = "$1" ] || { echo "  exit status $status, expected $1; out: $out; err: $err" >&2; return 1; }; }
-says() { grep -q -- "$2" <<<"$1" || { echo "  \"$2\" not in: $1" >&2; return 1; }; }
 
 run as_user "$scratch/td_installer" --install all
 check "without --user an ordinary user still needs root" exits 3
