@@ -153,6 +153,11 @@ juce::String Elevation::unsafeProgramMessage (const juce::File& program)
          + ": a user other than root could change it. Run it from a folder only root can write, or as root.";
 }
 
+bool Elevation::isPrivileged()
+{
+    return geteuid() == 0;
+}
+
 bool Elevation::ensurePrivileges (int& exitCode)
 {
     const auto pkexec = findPkexec();
@@ -173,6 +178,11 @@ bool Elevation::ensurePrivileges (int& exitCode)
     return false;
 }
 #elif JUCE_WINDOWS
+bool Elevation::isPrivileged()
+{
+    return WindowsPlatform::isProcessElevated();
+}
+
 // The manifest makes Windows ask before the process starts; a copy started without it
 // (manifest ignored or stripped) must not go on without the rights.
 bool Elevation::ensurePrivileges (int& exitCode)
@@ -185,6 +195,11 @@ bool Elevation::ensurePrivileges (int& exitCode)
     return false;
 }
 #else
+bool Elevation::isPrivileged()
+{
+    return true;
+}
+
 bool Elevation::ensurePrivileges (int&)
 {
     return true;

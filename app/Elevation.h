@@ -17,6 +17,9 @@ public:
 
     static Decision decide (bool isPrivileged, bool hasDisplay, bool hasPkexec);
 
+    // Whether this process has the rights already.
+    static bool isPrivileged();
+
     // Runs the decision for this process. Returns true when the program should go on;
     // otherwise exitCode holds the status the process should end with.
     static bool ensurePrivileges (int& exitCode);

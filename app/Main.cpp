@@ -4,7 +4,10 @@
 #include "app/CommandLineRunner.h"
 #include "app/Elevation.h"
 #include "app/InstallerIdentity.h"
+#include "install/PluginFormats.h"
 #include "main_screen/MainComponent.h"
+#include "panels/panel_scope.h"
+#include "theme/Palette.h"
 
 #include <iostream>
 
@@ -38,17 +41,46 @@ public:
             return;
         }
 
+        // Without the rights, the user chooses first: for everyone, which asks for them, or
+        // for themselves alone, which needs none.
+        if (! Elevation::isPrivileged())
+        {
+            scopeWindow =
+                std::make_unique<ScopeWindow> (getApplicationName(), [this] (bool perUser) { chosen (perUser); });
+            return;
+        }
+
+        mainWindow = std::make_unique<MainWindow> (getApplicationName(), new MainComponent());
+    }
+
+    void chosen (bool perUser)
+    {
+        scopeWindow->setVisible (false);
+
+        // The page that asked goes once its click has been handled.
+        juce::MessageManager::callAsync ([this] { scopeWindow = nullptr; });
+
+        if (perUser)
+        {
+            const auto machine = CommandLineRunner::thisMachine();
+            mainWindow = std::make_unique<MainWindow> (
+                getApplicationName(),
+                new MainComponent (machine.userData, PluginFormats::userFolders (machine.userBase), true));
+            return;
+        }
+
         if (int exitCode = 0; ! Elevation::ensurePrivileges (exitCode))
         {
             setApplicationReturnValue (exitCode);
             quit();
-            return;
         }
-
-        mainWindow = std::make_unique<MainWindow> (getApplicationName());
     }
 
-    void shutdown() override { mainWindow = nullptr; }
+    void shutdown() override
+    {
+        mainWindow = nullptr;
+        scopeWindow = nullptr;
+    }
 
     void anotherInstanceStarted (const juce::String&) override {}
 
@@ -57,14 +89,14 @@ public:
     class MainWindow final : public juce::DocumentWindow
     {
     public:
-        explicit MainWindow (const juce::String& name)
+        MainWindow (const juce::String& name, MainComponent* content)
             : DocumentWindow (name,
                               juce::Desktop::getInstance().getDefaultLookAndFeel().findColour (
                                   juce::ResizableWindow::backgroundColourId),
                               DocumentWindow::allButtons)
         {
             setUsingNativeTitleBar (true);
-            setContentOwned (new MainComponent(), true);
+            setContentOwned (content, true);
             setResizable (true, true);
             getConstrainer()->setFixedAspectRatio (1.0);
             centreWithSize (getWidth(), getHeight());
@@ -143,8 +175,33 @@ public:
         JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainWindow)
     };
 
+    // The choice of panel_scope, in a window of its own before the main one.
+    class ScopeWindow final : public juce::DocumentWindow
+    {
+    public:
+        ScopeWindow (const juce::String& name, std::function<void (bool)> onChoice)
+            : DocumentWindow (name, paletteNearBlack, DocumentWindow::closeButton)
+        {
+            setUsingNativeTitleBar (true);
+            auto* page = new panel_scope();
+            const auto folders = PluginFormats::userFolders (CommandLineRunner::thisMachine().userBase);
+            page->userPluginFolders = folders[0].getFullPathName() + ", " + folders[1].getFullPathName();
+            page->onChoice = std::move (onChoice);
+            page->setSize (480, 480);
+            setContentOwned (page, true);
+            centreWithSize (getWidth(), getHeight());
+            setVisible (true);
+        }
+
+        void closeButtonPressed() override { JUCEApplication::getInstance()->systemRequestedQuit(); }
+
+    private:
+        JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (ScopeWindow)
+    };
+
 private:
     std::unique_ptr<MainWindow> mainWindow;
+    std::unique_ptr<ScopeWindow> scopeWindow;
 };
 
 JUCE_CREATE_APPLICATION_DEFINE (td_installerApplication)

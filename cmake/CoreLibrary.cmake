@@ -53,6 +53,8 @@ add_library(PluginManagerCore STATIC
     panels/OverlayPage.h
     panels/panel_eula.cpp
     panels/panel_eula.h
+    panels/panel_scope.cpp
+    panels/panel_scope.h
     panels/panel_success.cpp
     panels/panel_success.h
     panels/panel_support.cpp

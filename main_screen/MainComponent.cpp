@@ -24,7 +24,13 @@ MainComponent::MainComponent() : MainComponent (platformApplicationDataFolder(),
 }
 
 MainComponent::MainComponent (const juce::File& applicationData, const juce::File& pluginFolderBase)
-    : applicationDataFolder (applicationData)
+    : MainComponent (applicationData, PluginFormats::defaultFolders (pluginFolderBase), false)
+{
+}
+
+MainComponent::MainComponent (const juce::File& applicationData, const std::array<juce::File, 3>& defaultFolders,
+                              bool forOneUser)
+    : applicationDataFolder (applicationData), perUser (forOneUser)
 {
     juce::LookAndFeel::setDefaultLookAndFeel (&lookAndFeel);
 
@@ -42,7 +48,7 @@ MainComponent::MainComponent (const juce::File& applicationData, const juce::Fil
 
     platformSuffix = " for Windows";
 
-    formatFolders = PluginFormats::defaultFolders (pluginFolderBase);
+    formatFolders = defaultFolders;
 
     productName = carriedProductName.replaceFirstOccurrenceOf ("_", " ");
     productVersion = carriedProductVersion;
@@ -101,7 +107,10 @@ juce::File MainComponent::platformPluginFolderBase()
 void MainComponent::loadOrCreateSettings()
 {
     settingsFolder = SettingsFile::makerFolder (applicationDataFolder);
-    formatFolders = SettingsFile::loadOrCreate (settingsFolder, formatFolders);
+    formatFolders = SettingsFile::loadOrCreate (settingsFolder, formatFolders, ! perUser);
+
+    if (perUser)
+        formatFolders[2] = juce::File();
 }
 
 void MainComponent::removeInstallLeftovers() const
@@ -125,7 +134,9 @@ void MainComponent::runInstallOrUninstall()
 
     for (size_t index = 0; index < selected.size(); ++index)
         if (result.outcomes[index] == InstallPass::Outcome::failed)
-            reasons.add (formatNames[(int) index] + ": " + result.reasons[index]);
+            reasons.add (
+                formatNames[(int) index] + ": "
+                + (perUser && index == 2 ? juce::String (PluginFormats::noUserFolderReason) : result.reasons[index]));
 
     repaint();
     showResultPanel (result.processedAny() && result.allSucceeded(), reasons.joinIntoString ("; "));

@@ -31,6 +31,11 @@ public:
     // The real program uses the platform's locations; tests point both at scratch folders.
     MainComponent (const juce::File& applicationDataFolder, const juce::File& pluginFolderBase);
 
+    // For one user alone: the settings file in that user's configuration folder, the
+    // per-user plug-in folders as its defaults, and no AAX folder, which hosts have none of.
+    MainComponent (const juce::File& userConfigurationFolder, const std::array<juce::File, 3>& userFolders,
+                   bool perUser);
+
     ~MainComponent() override;
 
     void paint (juce::Graphics&) override;
@@ -113,6 +118,7 @@ private:
     juce::Font regularFont (float height) const;
 
     const juce::File applicationDataFolder;
+    const bool perUser;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainComponent)
 };

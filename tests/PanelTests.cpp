@@ -3,6 +3,7 @@
 #include "helpers/TestInstaller.h"
 #include "panels/EulaText.h"
 #include "panels/panel_eula.h"
+#include "panels/panel_scope.h"
 #include "panels/panel_support.h"
 #include "theme/Palette.h"
 
@@ -240,4 +241,30 @@ TEST_CASE ("The support page", "[panels]")
         page->buttonClicked (page->closeButton.get());
         CHECK (page->getParentComponent() == nullptr);
     }
+}
+
+TEST_CASE ("The page that asks whom an install is for", "[panels]")
+{
+    panel_scope page;
+    page.setSize (600, 600);
+    std::optional<bool> chose;
+    page.onChoice = [&] (bool perUser) { chose = perUser; };
+
+    const auto image = ImageProbe::render (page);
+    ImageProbe::save (image, "scope_page");
+    const auto face = ImageProbe::over (paletteNearBlack, paletteWarmGrey.withAlpha (0.5f));
+    CHECK (ImageProbe::near (image, 80, 160, face));  // EVERYONE's face, left of its caption
+    CHECK (ImageProbe::near (image, 80, 360, face));  // JUST ME's
+    CHECK (ImageProbe::near (image, 80, 300, paletteNearBlack));
+
+    // Named for screen readers, in Tab order, and each a choice of its own.
+    CHECK (page.everyoneButton->getTitle() == "For everyone");
+    CHECK (page.justMeButton->getTitle() == "Just for me");
+    CHECK (page.everyoneButton->getExplicitFocusOrder() < page.justMeButton->getExplicitFocusOrder());
+    page.justMeButton->triggerClick();
+    pumpMessages (50);
+    CHECK (chose == std::optional<bool> (true));
+    page.everyoneButton->triggerClick();
+    pumpMessages (50);
+    CHECK (chose == std::optional<bool> (false));
 }
