@@ -39,24 +39,6 @@ start_as_nobody() {
             PATH="$folder:/usr/bin:/bin" DISPLAY="$DISPLAY" "$name"' _ "$scratch" "$1" "$name"
 }
 
-# The choice page's window, and a click on one of its two choices (its content is
-# 480 px square: EVERYONE across 22 to 34 hundredths of it, JUST ME across 56 to 68).
-find_choice() {
-    for _ in $(seq 300); do
-        window=$(xdotool search --onlyvisible --name '^td_installer$' 2>/dev/null | head -n 1) || true
-        [ -n "$window" ] && [ "$(window_size)" = 480x480 ] && return 0
-        sleep 0.1
-    done
-    cat "$scratch/out.log" >&2
-    fail "no choice page"
-}
-choose() {
-    find_choice
-    sleep 0.5
-    screenshot choice_page >/dev/null
-    click_at 240 "$1"
-}
-everyone=134 just_me=298
 
 # Starts the program as nobody in the background and makes a choice; the status lands in $status.
 start_and_choose() {

@@ -63,10 +63,15 @@ check "a window-manager resize past the screen ends square inside the screen" se
 close_window
 check "closing the window ends the process with status 0" test "$exit_status" = 0
 
-# Without root and without a way to ask for it, the program says so and stops.
+# Without root and without a way to ask for it, the program says so and stops once the
+# user chooses to install for everyone.
 if ! command -v pkexec >/dev/null && id nobody >/dev/null 2>&1; then
     status=0
-    message=$(runuser -u nobody -- "$app" 2>&1 >/dev/null) || status=$?
+    runuser -u nobody -- "$app" >/dev/null 2>"$scratch/out.log" & app_pid=$!
+    choose "$everyone"
+    wait "$app_pid" || status=$?
+    app_pid=
+    message=$(cat "$scratch/out.log")
     check "an unprivileged start without pkexec ends with status 1" test "$status" = 1
     check "and one line that asks for root" test "$(printf '%s\n' "$message" | grep -c root)" = 1
 fi

@@ -64,6 +64,25 @@ find_window() {
     fail "no window named td_installer"
 }
 
+# The choice page's window, and a click on one of its two choices (its content is
+# 480 px square: EVERYONE across 22 to 34 hundredths of it, JUST ME across 56 to 68).
+find_choice() {
+    for _ in $(seq 300); do
+        window=$(xdotool search --onlyvisible --name '^td_installer$' 2>/dev/null | head -n 1) || true
+        [ -n "$window" ] && [ "$(window_size)" = 480x480 ] && return 0
+        sleep 0.1
+    done
+    cat "$scratch/out.log" >&2 2>/dev/null || true
+    fail "no choice page"
+}
+choose() {
+    find_choice
+    sleep 0.5
+    screenshot choice_page >/dev/null
+    click_at 240 "$1"
+}
+everyone=134 just_me=298
+
 # Width and height of the window's content area.
 window_size() {
     xwininfo -id "$window" | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w "x" h }'
